@@ -1,0 +1,11 @@
+// Placeholder scene.
+#include "demo/Demo.h"
+
+namespace demo {
+namespace {
+void Load() {}
+void Run() {}
+void Free() {}
+}  // namespace
+const Scene kCity = {"city", Load, Run, Free};
+}  // namespace demo

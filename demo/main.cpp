@@ -1,0 +1,3 @@
+#include "demo/Demo.h"
+
+int main() { return demo::Run(nullptr, 1); }

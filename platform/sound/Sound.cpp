@@ -1,0 +1,2 @@
+// Placeholder: module music output comes here.
+namespace sound {}

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets everything up and runs the whole test suite: a normal build, then an
+# AddressSanitizer + UndefinedBehaviorSanitizer build. Both must pass.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+
+run_suite() {
+  local name=$1 dir=$2
+  shift 2
+  echo "== $name build"
+  "$root/scripts/setup.sh" "$dir" -DTESSARY_WERROR=ON "$@"
+  echo "== $name tests"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600
+}
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+run_suite normal "$root/build"
+run_suite "address+undefined sanitizer" "$root/build-asan" \
+  -DTESSARY_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
