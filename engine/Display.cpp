@@ -14,3 +14,20 @@ void Engine::SetScreenFlag(int32_t /*index*/, int32_t /*value*/) {}
 int32_t Engine::GetPauseToggle() { return 0; }
 int32_t Engine::GetMouseX() { return 0; }
 int32_t Engine::GetMouseY() { return 0; }
+
+// Placeholder device state.
+#include "engine/DisplayState.h"
+namespace display {
+namespace {
+d3d8::Device* device = nullptr;
+int32_t width = 0, height = 0;
+}  // namespace
+d3d8::Device* CurrentDevice() { return device; }
+int32_t Width() { return width; }
+int32_t Height() { return height; }
+void UseDevice(d3d8::Device* d, int32_t w, int32_t h) {
+    device = d;
+    width = w;
+    height = h;
+}
+}  // namespace display
