@@ -1,0 +1,114 @@
+#include "tests/e2e/E2e.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "demo/Demo.h"
+#include "engine/memory/Heap.h"
+#include "platform/os/Clock.h"
+#include "platform/os/MessageBox.h"
+#include "platform/os/Window.h"
+
+namespace e2e {
+namespace {
+
+const demo::Scene* const kReal[6] = {&demo::kOpening, &demo::kLogo, &demo::kLandscape,
+                                     &demo::kMesh,    &demo::kCity, &demo::kCake};
+
+struct Watch {
+    DemoRun* run = nullptr;
+    int escapeBeforeLoadOf = -1;
+    Steps* current = nullptr;
+};
+Watch gWatch;
+
+Steps& StepsOf(int i) {
+    auto& steps = gWatch.run->steps;
+    if (steps.empty() || steps.back().scene != kReal[i]->name) {
+        steps.push_back({});
+        steps.back().scene = kReal[i]->name;
+    }
+    return steps.back();
+}
+
+template <int I>
+void Load() {
+    Steps& s = StepsOf(I);
+    if (I == gWatch.escapeBeforeLoadOf)
+        os::PostMessage(os::FindWindow("KVR", nullptr), os::WM_KEYDOWN, os::VK_ESCAPE, 0);
+    s.freeBeforeLoad = HeapFree();
+    kReal[I]->load();
+    s.freeAfterLoad = HeapFree();
+    s.loaded = true;
+}
+template <int I>
+void RunStep() {
+    StepsOf(I).ran = true;
+    kReal[I]->run();
+}
+template <int I>
+void Free() {
+    kReal[I]->free();
+    Steps& s = StepsOf(I);
+    s.freeAfterFree = HeapFree();
+    s.freed = true;
+}
+
+demo::Scene gScenes[6];
+const demo::Scene* gScenePointers[6];
+
+}  // namespace
+
+uint64_t HeapFree() { return uint64_t{heap::FreeBytes()} + heap::Size() - heap::TopRef(); }
+
+std::string DataDir() { return capture::DataDirectory(); }
+
+capture::TimeSpec At(const std::string& moment) {
+    const auto t = capture::ParseTime(moment);
+    EXPECT_TRUE(t) << moment;
+    return t.value_or(capture::TimeSpec{});
+}
+
+DemoRun RunDemo(const RunOptions& options) {
+    DemoRun run;
+    gWatch.run = &run;
+    gWatch.escapeBeforeLoadOf = options.escapeBeforeLoadOf;
+
+    void (*loads[6])() = {&Load<0>, &Load<1>, &Load<2>, &Load<3>, &Load<4>, &Load<5>};
+    void (*runs[6])() = {&RunStep<0>, &RunStep<1>, &RunStep<2>, &RunStep<3>, &RunStep<4>, &RunStep<5>};
+    void (*frees[6])() = {&Free<0>, &Free<1>, &Free<2>, &Free<3>, &Free<4>, &Free<5>};
+    for (int i = 0; i < 6; ++i) {
+        gScenes[i] = demo::Scene{kReal[i]->name, loads[i], runs[i], frees[i]};
+        gScenePointers[i] = &gScenes[i];
+    }
+    demo::SetScenes(gScenePointers);
+
+    os::SetMessageBoxHook([&run](const char* text, const char* caption) {
+        run.boxes.push_back({text ? text : "", caption ? caption : "", demo::CurrentSceneName(),
+                             os::clock::NowNanos()});
+    });
+    if (!options.dataDir.empty()) setenv("TESSARY_DATA", options.dataDir.c_str(), 1);
+
+    capture::SessionConfig c;
+    c.options.quiet = true;
+    c.options.rate = options.rate;
+    if (!options.escape.empty()) c.options.escape = At(options.escape);
+    if (!options.end.empty()) c.options.end = At(options.end);
+    c.options.frames = options.frames;
+    c.output.format = options.frames.empty() ? capture::Format::kNone : capture::Format::kPng;
+    c.output.path = options.framesDir;
+    c.customOutput = options.output;
+    c.inputs = options.inputs;
+    c.onPresent = [&run](uint64_t now) {
+        run.presents.push_back({demo::CurrentSceneName(), demo::lastMusicPosition,
+                                demo::syncCounter, now});
+    };
+    run.result = capture::RunSession(c);
+    os::SetMessageBoxHook(nullptr);
+    demo::SetScenes(nullptr);
+    gWatch = {};
+    return run;
+}
+
+}  // namespace e2e
