@@ -1,0 +1,1 @@
+#include "tests/scenes/Harness.h"
