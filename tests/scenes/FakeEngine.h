@@ -136,10 +136,10 @@ public:
     }
     uint32_t Random() override {
         ++randomCalls;
-        calls.push_back("Random");
         const uint32_t product = 75u * seed_;
         const uint32_t v = (product & 0xFFFF) + 75 - (product >> 16);
         seed_ = v >= 65536 ? v - 65536 : v;
+        calls.push_back("Random " + std::to_string(seed_));
         return seed_;
     }
     float GetSine(int32_t angle) override { return sine_[angle & 511]; }
