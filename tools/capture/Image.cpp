@@ -8,8 +8,21 @@
 
 namespace capture {
 
+namespace {
+// Every R5G6B5 value as R, G, B bytes (and one spare), built once.
+const uint8_t* Table() {
+    static const std::vector<uint8_t> table = [] {
+        std::vector<uint8_t> t(65536 * 4);
+        for (uint32_t p = 0; p < 65536; ++p) Rgb565To888(static_cast<uint16_t>(p), &t[p * 4]);
+        return t;
+    }();
+    return table.data();
+}
+}  // namespace
+
 void ConvertScaled(const uint16_t* pixels, int32_t width, int32_t height, int32_t pitchBytes,
                    int32_t scale, Rgb24Image& out) {
+    const uint8_t* table = Table();
     out.width = width * scale;
     out.height = height * scale;
     out.pixels.resize(static_cast<size_t>(out.width) * out.height * 3);
@@ -19,10 +32,22 @@ void ConvertScaled(const uint16_t* pixels, int32_t width, int32_t height, int32_
             reinterpret_cast<const uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitchBytes);
         uint8_t* dst = out.pixels.data() + static_cast<size_t>(y) * scale * outRow;
         uint8_t* d = dst;
-        for (int32_t x = 0; x < width; ++x) {
-            uint8_t rgb[3];
-            Rgb565To888(src[x], rgb);
-            for (int32_t k = 0; k < scale; ++k, d += 3) std::memcpy(d, rgb, 3);
+        if (scale == 1) {
+            for (int32_t x = 0; x < width; ++x, d += 3) {
+                const uint8_t* rgb = table + size_t{src[x]} * 4;
+                d[0] = rgb[0];
+                d[1] = rgb[1];
+                d[2] = rgb[2];
+            }
+        } else {
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* rgb = table + size_t{src[x]} * 4;
+                for (int32_t k = 0; k < scale; ++k, d += 3) {
+                    d[0] = rgb[0];
+                    d[1] = rgb[1];
+                    d[2] = rgb[2];
+                }
+            }
         }
         for (int32_t k = 1; k < scale; ++k) std::memcpy(dst + k * outRow, dst, outRow);
     }

@@ -57,8 +57,14 @@ Other:
   -q, --quiet          no progress bar
   -h, --help           this text
 
+Exit code: the demo's (0), 1 when the output cannot be written, 2 for a bad
+command line, 3 when virtual time stands still for two minutes of real time
+(the demo neither presents, polls the music nor waits: it would never end).
+
 While it runs, a progress bar on standard error shows the time in the demo,
-the scene, the frames written, the speed (times real time) and the time left.
+the scene, the frames written, the speed (times real time) and the time left; at the end, a table of the
+demo seconds and real seconds each scene took (a scene's row begins at its first
+frame; its load step counts to the row before).
 )";
 
 TimeSpec DefaultEscapeAfterCake() {

@@ -371,6 +371,7 @@ private:
 
 class NullOutput final : public Output {
 public:
+    bool WantsPixels() const override { return false; }
     bool WriteFrame(uint64_t, const Rgb24Image&) override {
         ++frames_;
         return true;

@@ -22,6 +22,8 @@ public:
     // Closes everything; summary says where the result is.
     virtual bool Finish(std::string& summary) = 0;
     virtual bool WantsSound() const { return true; }
+    // False: frames may come without their pixels (nothing looks at them).
+    virtual bool WantsPixels() const { return true; }
     const std::string& Error() const { return error_; }
 
 protected:

@@ -93,7 +93,7 @@ void Recorder::WriteSoundUpTo(uint64_t limit) {
 }
 
 void Recorder::EmitFrame(uint64_t frame) {
-    if (dirty_) {
+    if (dirty_ && (config_.hash || output_->WantsPixels())) {
         ConvertScaled(raw_.data(), rawWidth_, rawHeight_, rawWidth_ * 2, config_.scale, picture_);
         dirty_ = false;
     }

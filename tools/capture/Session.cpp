@@ -9,9 +9,15 @@
 #include <fstream>
 #include <iterator>
 #include <libopenmpt/libopenmpt.hpp>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "demo/Demo.h"
 #include "platform/os/Clock.h"
@@ -49,6 +55,7 @@ namespace {
 // are plain callbacks.
 struct Live {
     const SessionConfig* config = nullptr;
+    std::chrono::steady_clock::time_point wallStart;
     Recorder* recorder = nullptr;
     Progress* progress = nullptr;
     SessionResult* result = nullptr;
@@ -136,7 +143,10 @@ void Tick(Live& l, uint64_t now, uint64_t horizon) {
         l.scene = scene;
         if (!scene.empty() && !l.sceneStart.count(scene)) {
             l.sceneStart[scene] = now;
-            l.result->scenes.push_back({scene, now});
+            l.result->scenes.push_back(
+                {scene, now,
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - l.wallStart)
+                     .count()});
         }
     }
     Recorder& r = *l.recorder;
@@ -209,6 +219,52 @@ void OnSoundCall(const char* call, void*) {
         l->musicStart = os::clock::NowNanos();
 }
 
+// Virtual time moves only when the demo presents, polls or waits. A loop that
+// does none of these (say, a window left inactive where nothing reads the
+// music) would spin for ever: after this long without time moving, give up.
+class Watchdog {
+public:
+    explicit Watchdog(double seconds) : seconds_(seconds) {
+        if (seconds_ > 0) thread_ = std::thread([this] { Watch(); });
+    }
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    void Watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        uint64_t last = os::clock::NowNanos();
+        auto since = std::chrono::steady_clock::now();
+        while (!done_) {
+            wake_.wait_for(lock, std::chrono::milliseconds(500));
+            const uint64_t now = os::clock::NowNanos();
+            const auto wall = std::chrono::steady_clock::now();
+            if (now != last) {
+                last = now;
+                since = wall;
+            } else if (std::chrono::duration<double>(wall - since).count() > seconds_) {
+                std::fprintf(stderr,
+                             "\ntessary-capture: virtual time has stood at %.3f s for %.0f s of "
+                             "real time: the demo neither presents, polls nor waits; giving up\n",
+                             static_cast<double>(now) / 1e9, seconds_);
+                std::fflush(stderr);
+                std::_Exit(3);
+            }
+        }
+    }
+    double seconds_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
 }  // namespace
 
 SessionResult RunSession(const SessionConfig& config) {
@@ -238,6 +294,7 @@ SessionResult RunSession(const SessionConfig& config) {
     Progress progress(!o.quiet);
     Live live;
     live.config = &config;
+    live.wallStart = wallStart;
     live.recorder = &recorder;
     live.progress = &progress;
     live.result = &result;
@@ -276,7 +333,10 @@ SessionResult RunSession(const SessionConfig& config) {
     sound::SetCallObserver(&OnSoundCall, nullptr);
     gLive = &live;
 
-    result.exitCode = demo::Run(nullptr, os::SW_SHOWNORMAL);
+    {
+        Watchdog watchdog(config.watchdogSeconds);
+        result.exitCode = demo::Run(nullptr, os::SW_SHOWNORMAL);
+    }
 
     sound::Update();
     const uint64_t now = os::clock::NowNanos();

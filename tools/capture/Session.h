@@ -35,11 +35,15 @@ struct SessionConfig {
     // Called at every present with the virtual time, after the frame is
     // recorded (tests look at the demo's state here).
     std::function<void(uint64_t nowNanos)> onPresent;
+    // Virtual time standing still this many real seconds ends the process
+    // with exit code 3 (0: never).
+    double watchdogSeconds = 120;
 };
 
 struct SceneSeen {
     std::string name;
     uint64_t firstSeenNanos;
+    double firstSeenWallSeconds;  // since the session started
 };
 
 struct SessionResult {

@@ -56,6 +56,26 @@ int main(int argc, char** argv) {
     const double demoSeconds = static_cast<double>(r.endNanos) / 1e9;
     std::fprintf(stderr, "tessary-capture: %.1f s of the demo in %.1f s (%.1fx real time)\n",
                  demoSeconds, r.wallSeconds, r.wallSeconds > 0 ? demoSeconds / r.wallSeconds : 0);
+    if (!o.quiet && !r.scenes.empty()) {
+        // Where the time went: virtual seconds of each scene against wall seconds.
+        std::fprintf(stderr, "  %-10s %9s %9s %8s\n", "scene", "demo s", "wall s", "speed");
+        double wallFrom = 0;
+        uint64_t demoFrom = 0;
+        std::string name = "start-up";
+        for (size_t i = 0; i <= r.scenes.size(); ++i) {
+            const bool last = i == r.scenes.size();
+            const uint64_t demoTo = last ? r.endNanos : r.scenes[i].firstSeenNanos;
+            const double wallTo = last ? r.wallSeconds : r.scenes[i].firstSeenWallSeconds;
+            const double d = static_cast<double>(demoTo - demoFrom) / 1e9, w = wallTo - wallFrom;
+            std::fprintf(stderr, "  %-10s %9.2f %9.2f %7.1fx\n", name.c_str(), d, w,
+                         w > 0 ? d / w : 0.0);
+            if (!last) {
+                name = r.scenes[i].name;
+                demoFrom = demoTo;
+                wallFrom = wallTo;
+            }
+        }
+    }
     if (o.hash) std::printf("%016llx\n", static_cast<unsigned long long>(r.hash));
     std::fprintf(stderr, "tessary-capture: wrote %s\n", r.summary.c_str());
     return r.exitCode;
