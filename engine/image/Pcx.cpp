@@ -5,15 +5,7 @@
 #include <cstring>
 
 #include "engine/Engine.h"
-#if __has_include("engine/files/Files.h")
 #include "engine/files/Files.h"
-#else
-// Until the files module exposes its load buffer.
-namespace files {
-inline uint8_t* LoadBuffer() { return nullptr; }
-inline uint32_t LoadBufferSize() { return 0; }
-}  // namespace files
-#endif
 
 namespace image {
 namespace {

@@ -197,6 +197,10 @@ struct MagickPcx {
     Bytes file;
     int width = 0, height = 0;
     std::vector<uint32_t> rgb;  // 0xRRGGBB per pixel, rows top to bottom
+    std::string path;
+    ~MagickPcx() {
+        if (!path.empty()) std::system(("rm -rf " + path.substr(0, path.rfind('/'))).c_str());
+    }
 };
 
 bool MakeMagickPcx(MagickPcx& out) {
@@ -212,6 +216,7 @@ bool MakeMagickPcx(MagickPcx& out) {
     if (std::system(make.c_str()) != 0) return false;
     std::ifstream f(pcx, std::ios::binary);
     out.file.assign(std::istreambuf_iterator<char>(f), {});
+    out.path = pcx;
     std::ifstream t(txt);
     std::string line;
     std::getline(t, line);  // "# ImageMagick pixel enumeration: W,H,..."
@@ -225,11 +230,10 @@ bool MakeMagickPcx(MagickPcx& out) {
         if (std::sscanf(line.c_str(), "%d,%d: (%u,%u,%u", &x, &y, &r, &g, &b) != 5) return false;
         out.rgb[size_t(y) * out.width + x] = r << 16 | g << 8 | b;
     }
-    std::system(("rm -rf " + std::string(dir)).c_str());
     return true;
 }
 
-TEST(PcxDecodeTest, DecodesAFileWrittenByImageMagick) {
+TEST(LoadPcxTest, DecodesAFileWrittenByImageMagick) {
     MagickPcx m;
     if (!MakeMagickPcx(m)) GTEST_SKIP() << "ImageMagick's convert is not available";
     ASSERT_GT(m.file.size(), 128u + 769u);
@@ -237,10 +241,13 @@ TEST(PcxDecodeTest, DecodesAFileWrittenByImageMagick) {
     ASSERT_GE(bytesPerLine, m.width);
     ASSERT_EQ((m.file[10] | m.file[11] << 8) + 1, m.height);
 
+    // Through the file operations and the load buffer, as the engine loads it.
+    std::unique_ptr<IEngine, void (*)(IEngine*)> engine(CreateEngine(), DestroyEngine);
+    engine->MemInit(4 * 1024 * 1024);
+    engine->AllocLoadBuffer(262144);
     Bytes pixels(size_t(bytesPerLine) * m.height + 1, kUntouched);
     Bytes palette(768, kUntouched);
-    ASSERT_TRUE(image::DecodePcx(m.file.data(), uint32_t(m.file.size()), pixels.data(),
-                                 palette.data()));
+    engine->LoadPcx(m.path.c_str(), pixels.data(), palette.data());
     EXPECT_EQ(pixels.back(), kUntouched);
 
     // ImageMagick puts the 8-bit palette in the last 768 bytes.
