@@ -91,6 +91,11 @@ int RasterThreads() { return rasterThreads.load(std::memory_order_relaxed); }
 namespace testing {
 void ForceFailure(uint32_t mask) { forcedFailures.store(mask, std::memory_order_relaxed); }
 void SetRasterThreads(int count) { rasterThreads.store(std::max(count, 0), std::memory_order_relaxed); }
+uint16_t DepthAt(Device* device, uint32_t x, uint32_t y) {
+    const Surface::Impl* s = device->impl->backBuffer->impl;
+    if (x >= s->width || y >= s->height || device->impl->depth.empty()) return 0;
+    return device->impl->depth[size_t{y} * s->width + x];
+}
 }  // namespace testing
 
 // ---- reference counts ----
