@@ -30,6 +30,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <immintrin.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -243,7 +244,9 @@ void AddSetup(const Context& c, const ScreenVertex& a, const ScreenVertex& b,
     if (c.state->cull == D3DCULL_CCW && area < 0) return;
 
     const ScreenVertex* v[3] = {&a, &b, &d};
-    std::sort(v, v + 3, [](const ScreenVertex* l, const ScreenVertex* r) { return l->y < r->y; });
+    if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
+    if (v[2]->y < v[1]->y) std::swap(v[1], v[2]);
+    if (v[1]->y < v[0]->y) std::swap(v[0], v[1]);
     Setup s;
     s.xT = v[0]->x;
     s.yT = v[0]->y;
@@ -382,7 +385,7 @@ struct Shader {
     bool pow2W, pow2H;
     float texW, texH;
 
-    uint16_t Shade(const Setup& s, float dx, float rowA[kAttrCount]) const {
+    uint16_t Shade(const Setup& s, float dx, const float rowA[kAttrCount]) const {
         if (!textured && !diffuse) return 0xFFFF;
         float q = rowA[kQ] + s.ax[kQ] * dx;
         float w = 1.0f / q;
@@ -431,9 +434,152 @@ struct EdgeWalk {
     }
 };
 
-void RasterTriangle(const Context& c, const Shader& sh, const Setup& s, int thread, int threads) {
-    const RasterTarget& tg = *c.target;
+// One row of one triangle: where it lies and its attributes at x = 0 of the
+// triangle's reference point.
+struct Span {
+    const Setup* s;
+    int32_t y, x0, x1;
+    float rowA[kAttrCount];
+    uint16_t* colour;  // row start
+    uint16_t* depth;   // row start, null without depth buffer
+    int32_t rowEnd;    // pixels in the row
+};
+
+// Per-pixel reference path: every state and format.
+void SpanGeneric(const Context& c, const Shader& sh, const Span& sp, int32_t from) {
     const RasterState& st = *c.state;
+    const Setup& s = *sp.s;
+    bool blend = st.alphaBlend && !(st.srcBlend == D3DBLEND_ONE && st.destBlend == D3DBLEND_ZERO);
+    bool srcOne = st.srcBlend == D3DBLEND_ONE, dstOne = st.destBlend == D3DBLEND_ONE;
+    for (int32_t x = from; x < sp.x1; ++x) {
+        float dx = float(x) - s.x0;
+        if (st.zEnable) {
+            float z = sp.rowA[kZ] + s.ax[kZ] * dx;
+            uint32_t z16 = uint32_t(std::clamp(z * 65535.0f + 0.5f, 0.0f, 65535.0f));
+            if (!DepthPasses(st.zFunc, z16, sp.depth[x])) continue;
+            if (st.zWrite) sp.depth[x] = uint16_t(z16);
+        }
+        uint16_t src = sh.Shade(s, dx, sp.rowA);
+        sp.colour[x] = blend ? Blend(src, sp.colour[x], srcOne, dstOne) : src;
+    }
+}
+
+// Eight pixels at a time for the common states: depth test less-or-equal,
+// replace or ONE/ONE add, and either a texture alone (power-of-two size) or a
+// vertex colour alone. Each lane does exactly the generic path's float
+// operations, so the two give the same pixels; the last pixels of a row go
+// through the generic path.
+// The helpers are internal and inlined, so the note that 32-byte vectors pass
+// differently with AVX does not concern them.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using f8 = float __attribute__((vector_size(32)));
+using i8 = int32_t __attribute__((vector_size(32)));
+using u16x8 = uint16_t __attribute__((vector_size(16)));
+
+__attribute__((target("avx2"))) inline f8 Splat(float v) { return f8{v, v, v, v, v, v, v, v}; }
+__attribute__((target("avx2"))) inline i8 SplatI(int32_t v) { return i8{v, v, v, v, v, v, v, v}; }
+__attribute__((target("avx2"))) inline f8 Min(f8 a, f8 b) { return a < b ? a : b; }
+__attribute__((target("avx2"))) inline f8 Max(f8 a, f8 b) { return a > b ? a : b; }
+__attribute__((target("avx2"))) inline i8 MinI(i8 a, i8 b) { return a < b ? a : b; }
+
+__attribute__((target("avx2"))) inline i8 FloorToInt8(f8 f) {
+    f = Min(Max(f, Splat(-1073741824.0f)), Splat(1073741824.0f));
+    i8 t = __builtin_convertvector(f, i8);
+    return t + (__builtin_convertvector(t, f8) > f);  // true lanes are -1
+}
+
+__attribute__((target("avx2"))) inline i8 Round8(f8 v, float scale) {
+    return __builtin_convertvector(Min(Max(v * Splat(scale) + Splat(0.5f), Splat(0.0f)), Splat(scale)), i8);
+}
+
+template <bool Textured, bool Add>
+__attribute__((target("avx2"))) void SpanFast(const Context& c, const Shader& sh, const Span& sp) {
+    const Setup& s = *sp.s;
+    const RasterState& st = *c.state;
+    const f8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    const f8 ax = Splat(s.ax[kZ]), rz = Splat(sp.rowA[kZ]);
+    const f8 aq = Splat(s.ax[kQ]), rq = Splat(sp.rowA[kQ]);
+    const f8 a1 = Splat(s.ax[Textured ? kUQ : kRQ]), r1 = Splat(sp.rowA[Textured ? kUQ : kRQ]);
+    const f8 a2 = Splat(s.ax[Textured ? kVQ : kGQ]), r2 = Splat(sp.rowA[Textured ? kVQ : kGQ]);
+    const f8 a3 = Splat(s.ax[kBQ]), r3 = Splat(sp.rowA[kBQ]);
+    const RasterTexture* t = c.texture;
+    const uint16_t* texels = Textured ? t->texels565 : nullptr;
+    const f8 texW = Splat(sh.texW), texH = Splat(sh.texH);
+    const i8 maskW = SplatI(Textured ? int32_t(t->width - 1) : 0);
+    const i8 maskH = SplatI(Textured ? int32_t(t->height - 1) : 0);
+    const int shiftW = Textured ? __builtin_ctz(t->width) : 0;
+    const bool zWrite = st.zWrite;
+    const i8 laneI = {0, 1, 2, 3, 4, 5, 6, 7};
+    int32_t x = sp.x0;
+    for (; x < sp.x1; x += 8) {
+        // Lanes past the span keep what they read; past the row they would
+        // touch another thread's row, so the generic path ends such a row.
+        if (x + 8 > sp.rowEnd) break;
+        f8 dx = (Splat(float(x)) + lane) - Splat(s.x0);
+        f8 z = rz + ax * dx;
+        i8 z16 = __builtin_convertvector(Min(Max(z * Splat(65535.0f) + Splat(0.5f), Splat(0.0f)), Splat(65535.0f)), i8);
+        u16x8 stored16;
+        std::memcpy(&stored16, sp.depth + x, 16);
+        i8 stored = __builtin_convertvector(stored16, i8);
+        i8 pass = (z16 <= stored) & (laneI < SplatI(sp.x1 - x));
+        if (_mm256_movemask_ps(__m256(pass)) == 0) continue;
+        if (zWrite) {
+            u16x8 out = __builtin_convertvector(pass ? z16 : stored, u16x8);
+            std::memcpy(sp.depth + x, &out, 16);
+        }
+        f8 w = Splat(1.0f) / (rq + aq * dx);
+        i8 src;
+        if constexpr (Textured) {
+            f8 u = (r1 + a1 * dx) * w;
+            f8 v = (r2 + a2 * dx) * w;
+            i8 tx = FloorToInt8(u * texW) & maskW;
+            i8 ty = FloorToInt8(v * texH) & maskH;
+            i8 index = (ty << shiftW) | tx;
+            // Eight plain loads (gathers are slow on some cores).
+            src = i8(_mm256_setr_epi32(texels[index[0]], texels[index[1]], texels[index[2]],
+                                       texels[index[3]], texels[index[4]], texels[index[5]],
+                                       texels[index[6]], texels[index[7]]));
+        } else {
+            const float k = 1.0f / 255.0f;
+            i8 r = Round8((r1 + a1 * dx) * w * Splat(k), 31.0f);
+            i8 g = Round8((r2 + a2 * dx) * w * Splat(k), 63.0f);
+            i8 b = Round8((r3 + a3 * dx) * w * Splat(k), 31.0f);
+            src = (r << 11) | (g << 5) | b;
+        }
+        u16x8 old16;
+        std::memcpy(&old16, sp.colour + x, 16);
+        i8 old = __builtin_convertvector(old16, i8);
+        if constexpr (Add) {
+            i8 r = MinI((src >> 11) + (old >> 11), SplatI(31));
+            i8 g = MinI(((src >> 5) & 63) + ((old >> 5) & 63), SplatI(63));
+            i8 b = MinI((src & 31) + (old & 31), SplatI(31));
+            src = (r << 11) | (g << 5) | b;
+        }
+        u16x8 out = __builtin_convertvector(pass ? src : old, u16x8);
+        std::memcpy(sp.colour + x, &out, 16);
+    }
+    SpanGeneric(c, sh, sp, x);
+}
+
+using SpanFn = void (*)(const Context&, const Shader&, const Span&);
+
+void SpanAll(const Context& c, const Shader& sh, const Span& sp) { SpanGeneric(c, sh, sp, sp.x0); }
+
+SpanFn ChooseSpan(const Context& c, const Shader& sh) {
+    const RasterState& st = *c.state;
+    if (!st.zEnable || st.zFunc != 4) return SpanAll;
+    bool replace = !st.alphaBlend || (st.srcBlend == D3DBLEND_ONE && st.destBlend == D3DBLEND_ZERO);
+    bool add = st.alphaBlend && st.srcBlend == D3DBLEND_ONE && st.destBlend == D3DBLEND_ONE;
+    if (!replace && !add) return SpanAll;
+    if (sh.fastTexel && sh.pow2W && sh.pow2H)
+        return replace ? SpanFast<true, false> : SpanFast<true, true>;
+    if (!sh.textured && sh.diffuse) return replace ? SpanFast<false, false> : SpanFast<false, true>;
+    return SpanAll;
+}
+
+void RasterTriangle(const Context& c, const Shader& sh, SpanFn span, const Setup& s, int thread,
+                    int threads) {
+    const RasterTarget& tg = *c.target;
     const D3DVIEWPORT8& vp = tg.viewport;
     int32_t vx0 = int32_t(vp.X), vx1 = int32_t(vp.X + vp.Width);
     int32_t vy0 = int32_t(vp.Y), vy1 = int32_t(vp.Y + vp.Height);
@@ -443,9 +589,6 @@ void RasterTriangle(const Context& c, const Shader& sh, const Setup& s, int thre
     int32_t first = std::max(rowTop, vy0), last = std::min(rowEnd, vy1);
     if (first >= last) return;
 
-    bool blend = st.alphaBlend && !(st.srcBlend == D3DBLEND_ONE && st.destBlend == D3DBLEND_ZERO);
-    bool srcOne = st.srcBlend == D3DBLEND_ONE, dstOne = st.destBlend == D3DBLEND_ONE;
-
     EdgeWalk longEdge, shortEdge;
     longEdge.Start(s.xT, s.yT, s.xB, s.yB, first);
     bool upper = first < rowMid;
@@ -454,33 +597,28 @@ void RasterTriangle(const Context& c, const Shader& sh, const Setup& s, int thre
     else
         shortEdge.Start(s.xM, s.yM, s.xB, s.yB, first);
 
-    float rowA[kAttrCount];
+    Span sp;
+    sp.s = &s;
+    sp.rowEnd = int32_t(tg.colourPitch);
+    int owner = (first >> kBandShift) % threads;  // thread of the current band
     for (int32_t y = first; y < last; ++y) {
         if (y == rowMid && upper) {
             shortEdge.Start(s.xM, s.yM, s.xB, s.yB, y);
             upper = false;
         }
-        if (((y >> kBandShift) % threads) == thread) {
+        if (y != first && (y & ((1 << kBandShift) - 1)) == 0) owner = owner + 1 == threads ? 0 : owner + 1;
+        if (owner == thread) {
             int64_t left = s.longEdgeLeft ? longEdge.q : shortEdge.q;
             int64_t right = s.longEdgeLeft ? shortEdge.q : longEdge.q;
-            int32_t x0 = int32_t(std::max<int64_t>(left, vx0));
-            int32_t x1 = int32_t(std::min<int64_t>(right, vx1));
-            if (x0 < x1) {
+            sp.x0 = int32_t(std::max<int64_t>(left, vx0));
+            sp.x1 = int32_t(std::min<int64_t>(right, vx1));
+            if (sp.x0 < sp.x1) {
+                sp.y = y;
                 float dy = float(y) - s.y0;
-                for (int k = 0; k < kAttrCount; ++k) rowA[k] = s.a0[k] + s.ay[k] * dy;
-                uint16_t* colour = tg.colour + size_t(y) * tg.colourPitch;
-                uint16_t* depth = tg.depth ? tg.depth + size_t(y) * tg.depthPitch : nullptr;
-                for (int32_t x = x0; x < x1; ++x) {
-                    float dx = float(x) - s.x0;
-                    if (st.zEnable) {
-                        float z = rowA[kZ] + s.ax[kZ] * dx;
-                        uint32_t z16 = uint32_t(std::clamp(z * 65535.0f + 0.5f, 0.0f, 65535.0f));
-                        if (!DepthPasses(st.zFunc, z16, depth[x])) continue;
-                        if (st.zWrite) depth[x] = uint16_t(z16);
-                    }
-                    uint16_t src = sh.Shade(s, dx, rowA);
-                    colour[x] = blend ? Blend(src, colour[x], srcOne, dstOne) : src;
-                }
+                for (int k = 0; k < kAttrCount; ++k) sp.rowA[k] = s.a0[k] + s.ay[k] * dy;
+                sp.colour = tg.colour + size_t(y) * tg.colourPitch;
+                sp.depth = tg.depth ? tg.depth + size_t(y) * tg.depthPitch : nullptr;
+                span(c, sh, sp);
             }
         }
         longEdge.Step();
@@ -532,9 +670,10 @@ void RasterDraw(const RasterTarget& target, const RasterState& state, const Rast
             for (uint32_t i = k * chunkSize; i < std::min(input.triangles, (k + 1) * chunkSize); ++i)
                 SetupTriangle(c, i, setupChunks[k]);
     }
+    SpanFn span = ChooseSpan(c, sh);
     auto raster = [&](int t) {
         for (uint32_t k = 0; k < chunks; ++k)
-            for (const Setup& s : setupChunks[k]) RasterTriangle(c, sh, s, t, threads);
+            for (const Setup& s : setupChunks[k]) RasterTriangle(c, sh, span, s, t, threads);
     };
     if (threads > 1)
         ThePool().Run(threads, raster);
