@@ -94,6 +94,7 @@ struct Scene {
         device->BeginScene();
         engine->FlushTriangles();
         device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);  // no window: only finishes the picture
     }
 };
 

@@ -23,8 +23,9 @@
 //    reads as white;
 //  - colours go to 5-6-5 by rounding to nearest, without dithering; blending
 //    with factors ONE/ZERO adds the rounded channels, saturating each.
-// Threads: every thread owns the rows of every n-th band of 8 rows and draws
-// all triangles in their order into them.
+// Draws are recorded and rasterised together: the picture is cut into bands
+// of 16 rows, every thread owns every n-th band and draws all triangles of all
+// recorded draws in their order into it.
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -44,8 +45,9 @@ namespace {
 constexpr int kSubBits = 8;
 constexpr int32_t kSub = 1 << kSubBits;
 constexpr float kGuard = 4.0f;
-constexpr int kBandShift = 3;  // bands of 8 rows
+constexpr int32_t kBandRows = 16;
 constexpr int kMaxThreads = 8;
+constexpr uint32_t kChunkTriangles = 256;  // triangles set up by one thread at a time
 
 enum Attr { kZ, kQ, kUQ, kVQ, kRQ, kGQ, kBQ, kAttrCount };
 
@@ -57,6 +59,7 @@ struct ClipVertex {
 // One triangle ready to rasterise.
 struct Setup {
     int32_t xT, yT, xM, yM, xB, yB;  // snapped corners sorted by y (top, middle, bottom)
+    int32_t rowFirst, rowEnd;        // rows it covers, within the viewport
     bool longEdgeLeft;
     float x0, y0;  // reference point of the planes, in pixels
     float a0[kAttrCount], ax[kAttrCount], ay[kAttrCount];
@@ -256,6 +259,10 @@ void AddSetup(const Context& c, const ScreenVertex& a, const ScreenVertex& b,
     s.yB = v[2]->y;
     int64_t side = int64_t(s.xB - s.xT) * (s.yM - s.yT) - int64_t(s.yB - s.yT) * (s.xM - s.xT);
     s.longEdgeLeft = side < 0;
+    const D3DVIEWPORT8& vp = c.target->viewport;
+    s.rowFirst = std::max(int32_t(CeilDiv(s.yT, kSub)), int32_t(vp.Y));
+    s.rowEnd = std::min(int32_t(CeilDiv(s.yB, kSub)), int32_t(vp.Y + vp.Height));
+    if (s.rowFirst >= s.rowEnd) return;
 
     // Planes through the snapped corners.
     const float inv = 1.0f / float(kSub);
@@ -566,8 +573,9 @@ using SpanFn = void (*)(const Context&, const Shader&, const Span&);
 void SpanAll(const Context& c, const Shader& sh, const Span& sp) { SpanGeneric(c, sh, sp, sp.x0); }
 
 SpanFn ChooseSpan(const Context& c, const Shader& sh) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
     const RasterState& st = *c.state;
-    if (!st.zEnable || st.zFunc != 4) return SpanAll;
+    if (!avx2 || !detail::FastSpans() || !st.zEnable || st.zFunc != 4) return SpanAll;
     bool replace = !st.alphaBlend || (st.srcBlend == D3DBLEND_ONE && st.destBlend == D3DBLEND_ZERO);
     bool add = st.alphaBlend && st.srcBlend == D3DBLEND_ONE && st.destBlend == D3DBLEND_ONE;
     if (!replace && !add) return SpanAll;
@@ -577,16 +585,13 @@ SpanFn ChooseSpan(const Context& c, const Shader& sh) {
     return SpanAll;
 }
 
-void RasterTriangle(const Context& c, const Shader& sh, SpanFn span, const Setup& s, int thread,
-                    int threads) {
+void RasterTriangle(const Context& c, const Shader& sh, SpanFn span, const Setup& s, int32_t bandFirst,
+                    int32_t bandEnd) {
     const RasterTarget& tg = *c.target;
     const D3DVIEWPORT8& vp = tg.viewport;
     int32_t vx0 = int32_t(vp.X), vx1 = int32_t(vp.X + vp.Width);
-    int32_t vy0 = int32_t(vp.Y), vy1 = int32_t(vp.Y + vp.Height);
-    int32_t rowTop = int32_t(CeilDiv(s.yT, kSub));
     int32_t rowMid = int32_t(CeilDiv(s.yM, kSub));
-    int32_t rowEnd = int32_t(CeilDiv(s.yB, kSub));
-    int32_t first = std::max(rowTop, vy0), last = std::min(rowEnd, vy1);
+    int32_t first = std::max(s.rowFirst, bandFirst), last = std::min(s.rowEnd, bandEnd);
     if (first >= last) return;
 
     EdgeWalk longEdge, shortEdge;
@@ -600,14 +605,12 @@ void RasterTriangle(const Context& c, const Shader& sh, SpanFn span, const Setup
     Span sp;
     sp.s = &s;
     sp.rowEnd = int32_t(tg.colourPitch);
-    int owner = (first >> kBandShift) % threads;  // thread of the current band
     for (int32_t y = first; y < last; ++y) {
         if (y == rowMid && upper) {
             shortEdge.Start(s.xM, s.yM, s.xB, s.yB, y);
             upper = false;
         }
-        if (y != first && (y & ((1 << kBandShift) - 1)) == 0) owner = owner + 1 == threads ? 0 : owner + 1;
-        if (owner == thread) {
+        {
             int64_t left = s.longEdgeLeft ? longEdge.q : shortEdge.q;
             int64_t right = s.longEdgeLeft ? shortEdge.q : longEdge.q;
             sp.x0 = int32_t(std::max<int64_t>(left, vx0));
@@ -626,59 +629,154 @@ void RasterTriangle(const Context& c, const Shader& sh, SpanFn span, const Setup
     }
 }
 
-std::vector<std::vector<Setup>> setupChunks;  // scratch, guarded by drawMutex
+// Scratch of a flush, guarded by drawMutex.
+struct Chunk {
+    uint32_t draw, begin, end;  // triangles [begin, end) of a draw
+    std::vector<Setup> setups;
+    std::vector<uint32_t> rows;  // rowFirst | rowEnd << 16 of each setup, for the band scan
+};
+struct Work {
+    const Setup* setup;
+    uint32_t draw;
+};
+struct {
+    std::vector<Chunk> chunks;
+    std::vector<Context> contexts;
+    std::vector<Shader> shaders;
+    std::vector<SpanFn> spans;
+    std::vector<RasterQueue*> pending;  // queues holding draws
+    std::vector<Work> work[kMaxThreads];  // one band's triangles, per thread
+} scratch;
+
+void Release(PendingDraw& d) {
+    if (d.hold) d.hold->Release();
+    d.hold = nullptr;
+}
+
+void FlushLocked(RasterQueue& q) {
+    const size_t n = q.count;
+    if (n == 0) return;
+    scratch.contexts.assign(n, Context{});
+    scratch.shaders.assign(n, Shader{});
+    scratch.spans.assign(n, nullptr);
+    size_t chunkCount = 0;
+    uint32_t height = 0;
+    for (size_t d = 0; d < n; ++d) {
+        PendingDraw& draw = q.draws[d];
+        Context& c = scratch.contexts[d];
+        const RasterTexture* texture = draw.textured ? &draw.texture : nullptr;
+        c.target = &draw.target;
+        c.state = &draw.state;
+        c.texture = texture;
+        c.input = &draw.input;
+        c.textured = texture != nullptr;
+        c.diffuse = (draw.input.fvf & D3DFVF_DIFFUSE) || draw.state.lighting;
+        c.halfW = float(draw.target.viewport.Width) * 0.5f;
+        c.halfH = float(draw.target.viewport.Height) * 0.5f;
+        c.zScale = draw.target.viewport.MaxZ - draw.target.viewport.MinZ;
+        Shader& sh = scratch.shaders[d];
+        sh.c = &c;
+        sh.textured = c.textured;
+        sh.diffuse = c.diffuse;
+        sh.fastTexel = c.textured && !c.diffuse;
+        sh.pow2W = texture && (texture->width & (texture->width - 1)) == 0;
+        sh.pow2H = texture && (texture->height & (texture->height - 1)) == 0;
+        sh.texW = texture ? float(texture->width) : 0.0f;
+        sh.texH = texture ? float(texture->height) : 0.0f;
+        scratch.spans[d] = ChooseSpan(c, sh);
+        height = std::max(height, draw.target.height);
+        for (uint32_t b = 0; b < draw.input.triangles; b += kChunkTriangles) {
+            if (scratch.chunks.size() <= chunkCount) scratch.chunks.emplace_back();
+            Chunk& k = scratch.chunks[chunkCount++];
+            k.draw = uint32_t(d);
+            k.begin = b;
+            k.end = std::min(draw.input.triangles, b + kChunkTriangles);
+            k.setups.clear();
+            k.rows.clear();
+        }
+    }
+
+    int threads = ThreadCount();
+    ThePool().Run(threads, [&](int t) {
+        for (size_t k = size_t(t); k < chunkCount; k += size_t(threads)) {
+            Chunk& chunk = scratch.chunks[k];
+            for (uint32_t i = chunk.begin; i < chunk.end; ++i)
+                SetupTriangle(scratch.contexts[chunk.draw], i, chunk.setups);
+            for (const Setup& st : chunk.setups)
+                chunk.rows.push_back(uint32_t(st.rowFirst) | uint32_t(st.rowEnd) << 16);
+        }
+    });
+    const int32_t bands = int32_t((height + kBandRows - 1) / kBandRows);
+    ThePool().Run(threads, [&](int t) {
+        std::vector<Work>& work = scratch.work[t];
+        for (int32_t band = t; band < bands; band += threads) {
+            uint32_t y0 = uint32_t(band * kBandRows), y1 = y0 + kBandRows;
+            work.clear();
+            for (size_t k = 0; k < chunkCount; ++k) {
+                const Chunk& chunk = scratch.chunks[k];
+                for (size_t i = 0; i < chunk.rows.size(); ++i) {
+                    uint32_t r = chunk.rows[i];
+                    if ((r & 0xFFFF) < y1 && (r >> 16) > y0) work.push_back({&chunk.setups[i], chunk.draw});
+                }
+            }
+            for (size_t i = 0; i < work.size(); ++i) {
+                if (i + 4 < work.size()) {
+                    const char* next = reinterpret_cast<const char*>(work[i + 4].setup);
+                    for (size_t b = 0; b < sizeof(Setup); b += 64) __builtin_prefetch(next + b);
+                }
+                uint32_t d = work[i].draw;
+                RasterTriangle(scratch.contexts[d], scratch.shaders[d], scratch.spans[d], *work[i].setup,
+                               int32_t(y0), int32_t(y1));
+            }
+        }
+    });
+    for (size_t d = 0; d < n; ++d) Release(q.draws[d]);
+    q.count = 0;
+    std::erase(scratch.pending, &q);
+}
 
 }  // namespace
 
-void RasterDraw(const RasterTarget& target, const RasterState& state, const RasterTexture* texture,
-                const RasterInput& input) {
+void RasterEnqueue(RasterQueue& q, const RasterTarget& target, const RasterState& state,
+                   Texture* texture, const RasterInput& input) {
     std::lock_guard<std::mutex> lock(drawMutex);
-    Context c;
-    c.target = &target;
-    c.state = &state;
-    c.texture = texture;
-    c.input = &input;
-    c.textured = texture != nullptr;
-    c.diffuse = (input.fvf & D3DFVF_DIFFUSE) || state.lighting;
-    c.halfW = float(target.viewport.Width) * 0.5f;
-    c.halfH = float(target.viewport.Height) * 0.5f;
-    c.zScale = target.viewport.MaxZ - target.viewport.MinZ;
-
-    Shader sh;
-    sh.c = &c;
-    sh.textured = c.textured;
-    sh.diffuse = c.diffuse;
-    sh.fastTexel = c.textured && !c.diffuse;
-    sh.pow2W = texture && (texture->width & (texture->width - 1)) == 0;
-    sh.pow2H = texture && (texture->height & (texture->height - 1)) == 0;
-    sh.texW = texture ? float(texture->width) : 0.0f;
-    sh.texH = texture ? float(texture->height) : 0.0f;
-
-    int threads = ThreadCount();
-    uint32_t chunkSize = 256;
-    uint32_t chunks = (input.triangles + chunkSize - 1) / chunkSize;
-    if (setupChunks.size() < chunks) setupChunks.resize(chunks);
-    for (uint32_t i = 0; i < chunks; ++i) setupChunks[i].clear();
-    if (threads > 1 && chunks > 1) {
-        ThePool().Run(threads, [&](int t) {
-            for (uint32_t k = uint32_t(t); k < chunks; k += uint32_t(threads))
-                for (uint32_t i = k * chunkSize; i < std::min(input.triangles, (k + 1) * chunkSize); ++i)
-                    SetupTriangle(c, i, setupChunks[k]);
-        });
-    } else {
-        for (uint32_t k = 0; k < chunks; ++k)
-            for (uint32_t i = k * chunkSize; i < std::min(input.triangles, (k + 1) * chunkSize); ++i)
-                SetupTriangle(c, i, setupChunks[k]);
+    if (q.count == 0) scratch.pending.push_back(&q);
+    if (q.draws.size() <= q.count) q.draws.emplace_back();
+    PendingDraw& d = q.draws[q.count++];
+    d.target = target;
+    d.state = state;
+    d.textured = texture != nullptr;
+    d.hold = texture;
+    if (texture) {
+        texture->AddRef();
+        const Texture::Impl* t = texture->impl;
+        d.texture.texels565 = t->texels565.data();
+        d.texture.level0 = t->levels[0].bits.data();
+        d.texture.format = t->format;
+        d.texture.width = t->levels[0].width;
+        d.texture.height = t->levels[0].height;
+        d.texture.pitch = t->levels[0].pitch;
     }
-    SpanFn span = ChooseSpan(c, sh);
-    auto raster = [&](int t) {
-        for (uint32_t k = 0; k < chunks; ++k)
-            for (const Setup& s : setupChunks[k]) RasterTriangle(c, sh, span, s, t, threads);
-    };
-    if (threads > 1)
-        ThePool().Run(threads, raster);
-    else
-        raster(0);
+    d.vertices.assign(input.vertices, input.vertices + size_t{input.triangles} * 3 * input.stride);
+    d.input = input;
+    d.input.vertices = d.vertices.data();
+}
+
+void RasterFlush(RasterQueue& q) {
+    std::lock_guard<std::mutex> lock(drawMutex);
+    FlushLocked(q);
+}
+
+void RasterDiscard(RasterQueue& q) {
+    std::lock_guard<std::mutex> lock(drawMutex);
+    for (size_t d = 0; d < q.count; ++d) Release(q.draws[d]);
+    q.count = 0;
+    std::erase(scratch.pending, &q);
+}
+
+void RasterFlushAll() {
+    std::lock_guard<std::mutex> lock(drawMutex);
+    while (!scratch.pending.empty()) FlushLocked(*scratch.pending.back());
 }
 
 }  // namespace d3d8

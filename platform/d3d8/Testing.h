@@ -27,6 +27,10 @@ void ForceFailure(uint32_t mask);
 // never depends on this; it only changes the speed.
 void SetRasterThreads(int count);
 
+// With false, every pixel takes the rasterizer's general per-pixel path
+// instead of its eight-pixel spans; the picture must be the same.
+void SetFastSpans(bool enabled);
+
 // The stored 16-bit depth at a pixel (0xFFFF = 1.0), or 0 outside the buffer.
 uint16_t DepthAt(Device* device, uint32_t x, uint32_t y);
 
