@@ -177,6 +177,17 @@ TEST_F(BatchTest, WhatTheTablesCannotHoldIsDropped) {
     EXPECT_TRUE(batches::Check());
     Frame();
     EXPECT_TRUE(HeapNearlyEmpty());
+
+    // No room for any key: a table of no entries still gets its terminator.
+    for (int32_t entries : {0, -5, 1}) {
+        ASSERT_EQ(engine->Init3D(0, 1, entries), 0);
+        Triangle k = Textured(5, 1, 0);
+        engine->AddTriangle(&k);
+        EXPECT_EQ(batches::TexturedTable()[0].texture, 0xFFFFFFFFu) << entries;
+        EXPECT_TRUE(batches::Check()) << entries;
+        Frame();
+    }
+    EXPECT_TRUE(HeapNearlyEmpty());
 }
 
 TEST_F(BatchTest, PathsInit3DDidNotEnableDropTheirTriangles) {
