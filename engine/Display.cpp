@@ -194,34 +194,17 @@ int32_t BytesPerPixel(d3d8::D3DFORMAT format) {
     }
 }
 
-// The first used screen into the back buffer. A 16-bit back buffer with rows
-// of exactly width * 2 bytes takes one contiguous run of whole 8-byte units;
-// any other pitch or format is copied row by row, converted.
 void CopyScreenToBackBuffer() {
     d3d8::Surface* backBuffer = nullptr;
     if (state.device->GetBackBuffer(0, d3d8::D3DBACKBUFFER_TYPE_MONO, &backBuffer) < 0 ||
         !backBuffer)
         return;
     d3d8::D3DLOCKED_RECT locked{};
-    if (backBuffer->LockRect(&locked, nullptr, 0) >= 0 && locked.pBits) {
-        const ScreenEntry* screen = FirstUsedScreen();
-        const d3d8::D3DFORMAT format = state.backBufferFormat;
-        const int32_t rowBytes = state.width * BytesPerPixel(format);
-        auto* bits = static_cast<uint8_t*>(locked.pBits);
-        if (!screen || !screen->pixels || rowBytes == 0) {
-            // nothing to copy
-        } else if (format == d3d8::D3DFMT_R5G6B5 && locked.Pitch == state.width * 2) {
-            std::memcpy(bits, screen->pixels, state.screenBytes / 8 * 8);
-        } else if (locked.Pitch >= rowBytes) {
-            for (int32_t y = 0; y < state.height; ++y) {
-                const uint16_t* row = screen->pixels + static_cast<size_t>(y) * state.width;
-                uint8_t* out = bits + static_cast<size_t>(y) * locked.Pitch;
-                if (format == d3d8::D3DFMT_R5G6B5)
-                    std::memcpy(out, row, static_cast<size_t>(rowBytes));
-                else
-                    ConvertRow(row, out, state.width, format);
-            }
-        }
+    if (backBuffer->LockRect(&locked, nullptr, 0) >= 0) {
+        // A choice made for a screen that is gone finds nothing to copy.
+        if (const ScreenEntry* screen = FirstUsedScreen())
+            display::CopyScreen(screen->pixels, state.width, state.height, state.screenBytes,
+                                locked.pBits, locked.Pitch, state.backBufferFormat);
         backBuffer->UnlockRect();
     }
     backBuffer->Release();
@@ -280,6 +263,9 @@ void Engine::OpenDisplay(int32_t width, int32_t height, WindowHandle* windowOut,
     state.device = device;
     state.ownsDevice = true;
     state.backBufferFormat = parameters.BackBufferFormat;
+    // A full-screen device takes the whole screen at the desktop's own mode;
+    // the picture is scaled into it when presented.
+    if (windowed == 0) os::SetFullscreen(state.window, true);
 
     state.quitRequested = 0;
     state.screenCount = 0;
@@ -383,6 +369,29 @@ void UseDevice(d3d8::Device* device, int32_t width, int32_t height) {
     state.height = height;
     state.screenBytes = static_cast<uint32_t>(width) * 2u * static_cast<uint32_t>(height);
     state.backBufferFormat = d3d8::D3DFMT_R5G6B5;
+}
+
+bool ScreenCopyChosen() { return state.copyChosen; }
+
+void CopyScreen(const uint16_t* screen, int32_t width, int32_t height, uint32_t screenBytes,
+                void* bits, int32_t pitch, uint32_t format) {
+    const auto f = static_cast<d3d8::D3DFORMAT>(format);
+    const int32_t rowBytes = width * BytesPerPixel(f);
+    if (!screen || !bits || rowBytes <= 0 || height <= 0) return;
+    auto* out = static_cast<uint8_t*>(bits);
+    if (f == d3d8::D3DFMT_R5G6B5 && pitch == width * 2) {
+        std::memcpy(out, screen, screenBytes / 8 * 8);
+        return;
+    }
+    if (pitch < rowBytes) return;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint16_t* row = screen + static_cast<size_t>(y) * static_cast<size_t>(width);
+        uint8_t* line = out + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+        if (f == d3d8::D3DFMT_R5G6B5)
+            std::memcpy(line, row, static_cast<size_t>(rowBytes));
+        else
+            ConvertRow(row, line, width, f);
+    }
 }
 
 }  // namespace display
