@@ -22,6 +22,7 @@
 #include "engine/IEngine.h"
 #include "platform/d3d8/d3d8.h"
 #include "platform/os/Window.h"
+#include "platform/os/WindowImpl.h"
 
 extern char** environ;
 
@@ -221,6 +222,45 @@ TEST_F(RealWindow, FullScreenScalesTheKeeps4To3CentredOnBlack) {
     const Probe probes[] = {{50, 300, 0x000000},  {1000, 300, 0x000000}, {122, 10, 0xFF0000},
                             {902, 10, 0x00FF00},  {122, 590, 0x0000FF},  {902, 590, 0xFFFFFF},
                             {505, 290, 0xFF0000}, {519, 310, 0xFFFFFF}};
+    for (const Probe& p : probes)
+        EXPECT_TRUE(Near(shot.At(p.x, p.y), p.rgb))
+            << p.x << "," << p.y << ": got " << std::hex << shot.At(p.x, p.y) << " want " << p.rgb;
+
+    // The mouse reads in picture pixels, also over the black bars.
+    struct Move {
+        int x, y, pictureX, pictureY;
+    };
+    for (Move m : {Move{112 + 400, 300, 320, 240}, Move{112, 0, 0, 0}, Move{50, 599, -50, 479}}) {
+        SDL_Event motion{};
+        motion.type = SDL_MOUSEMOTION;
+        motion.motion.windowID = SDL_GetWindowID(window->sdl);
+        motion.motion.x = m.x;
+        motion.motion.y = m.y;
+        SDL_PushEvent(&motion);
+        while (os::PendingMessages() > 0 || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) e->ProcessMessages();
+        EXPECT_EQ(e->GetMouseX(), m.pictureX) << m.x;
+        EXPECT_EQ(e->GetMouseY(), m.pictureY) << m.y;
+    }
+    e->CloseDisplay();
+}
+
+TEST_F(RealWindow, IntegerScalingCentresThePictureAtWholeSteps) {
+    setenv("TESSARY_INTEGER_SCALE", "1", 1);
+    StartServer(1024, 600);
+    if (IsSkipped()) return;
+    os::Window* window = nullptr;
+    e->OpenDisplay(640, 480, &window, 0, 0);
+    PresentKnownPicture(e);
+    Shot shot;
+    ASSERT_TRUE(Screenshot(server.Display(), &shot));
+    // Scale 1: 640 x 480 at 192, 60.
+    struct Probe {
+        int x, y;
+        uint32_t rgb;
+    };
+    const Probe probes[] = {{191, 300, 0x000000}, {192, 60, 0xFF0000},  {831, 60, 0x00FF00},
+                            {832, 300, 0x000000}, {192, 539, 0x0000FF}, {831, 539, 0xFFFFFF},
+                            {500, 59, 0x000000},  {500, 540, 0x000000}};
     for (const Probe& p : probes)
         EXPECT_TRUE(Near(shot.At(p.x, p.y), p.rgb))
             << p.x << "," << p.y << ": got " << std::hex << shot.At(p.x, p.y) << " want " << p.rgb;
