@@ -30,6 +30,9 @@ protected:
         e->MemInit(4 * 1024 * 1024);
         e->Initialize(nullptr, os::SW_SHOWNORMAL);
     }
+    void TearDown() override {
+        if (e) DestroyEngine(e);
+    }
     void Open(int32_t windowed = 0, int32_t doubleSize = 0, int32_t width = 640,
               int32_t height = 480) {
         e->OpenDisplay(width, height, &window, windowed, doubleSize);
@@ -76,6 +79,9 @@ TEST_F(Display, OpensTheWindowAndDeviceAsConfigured) {
         EXPECT_EQ(display::Height(), 480);
         // Creation and showing activate the window.
         EXPECT_EQ(e->ProcessMessages(), 1);
+        e->CloseDisplay();
+        EXPECT_EQ(display::CurrentDevice(), nullptr);
+        EXPECT_TRUE(os::IsWindow(window));  // closing the display keeps the window
     }
     EXPECT_FALSE(os::CursorVisible());  // hidden once by the full-screen open
 }
