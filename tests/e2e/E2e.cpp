@@ -35,7 +35,7 @@ Steps& StepsOf(int i) {
 template <int I>
 void Load() {
     Steps& s = StepsOf(I);
-    if (I == gWatch.escapeBeforeLoadOf)
+    if (I > 0 && I == gWatch.escapeBeforeLoadOf)
         os::PostMessage(os::FindWindow("KVR", nullptr), os::WM_KEYDOWN, os::VK_ESCAPE, 0);
     s.freeBeforeLoad = HeapFree();
     kReal[I]->load();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 
 #include "tests/e2e/E2e.h"
@@ -80,13 +81,13 @@ TEST(E2eCaptureTool, WritesNumberedPngFramesAndTheSoundThatSpansThem) {
     // The music plays from 5 s on: the sound is not silent.
     std::ifstream wav(dir / "frames" / "audio.wav", std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(wav)), {});
-    size_t loud = 0;
+    int peak = 0;
     for (size_t i = 44; i + 1 < bytes.size(); i += 2) {
         const int16_t s = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) |
                                                static_cast<uint8_t>(bytes[i + 1]) << 8);
-        if (s > 64 || s < -64) ++loud;
+        peak = std::max(peak, std::abs(int{s}));
     }
-    EXPECT_GT(loud, samples / 4);
+    EXPECT_GT(peak, 1000);
     fs::remove_all(dir);
 }
 

@@ -34,6 +34,17 @@ std::string BoxList(const DemoRun& run) {
     return s;
 }
 
+// What the run went through, for failure messages.
+std::string Story(const DemoRun& run) {
+    std::string s = "scenes:";
+    for (const auto& sc : run.result.scenes)
+        s += " " + sc.name + "@" + std::to_string(sc.firstSeenNanos / 1000000) + "ms";
+    s += "; ended at " + std::to_string(run.result.endNanos / 1000000) + "ms after " +
+         std::to_string(run.presents.size()) + " presents; exit " +
+         std::to_string(run.result.exitCode);
+    return s;
+}
+
 // Scenes in the order their presents came, each once.
 std::vector<std::string> SceneSequence(const DemoRun& run) {
     std::vector<std::string> seq;
@@ -112,6 +123,10 @@ struct EscapeCase {
     bool inSanitizedBuild;
 };
 
+void PrintTo(const EscapeCase& c, std::ostream* os) {
+    *os << c.name << " (" << (c.moment[0] ? c.moment : "before a load") << ")";
+}
+
 class E2eEscape : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(E2eEscape, EndsTheRunCleanly) {
@@ -135,7 +150,7 @@ TEST_P(E2eEscape, EndsTheRunCleanly) {
         ASSERT_FALSE(run.steps.empty());
         EXPECT_EQ(run.steps.back().scene, kSceneOrder[c.beforeLoadOf]);
     } else {
-        ASSERT_FALSE(r.inputTimes.empty()) << "Escape was never posted";
+        ASSERT_FALSE(r.inputTimes.empty()) << "Escape was never posted; " << Story(run);
         const uint64_t posted = r.inputTimes.back();
         for (const auto& p : run.presents) EXPECT_LE(p.atNanos, posted + 20'000'000u);
         EXPECT_LT(r.endNanos, posted + 250'000'000u);
