@@ -141,5 +141,7 @@ void Engine::DebugFlush() {
 
 void Engine::CountFrame() {
     if (!state.enabled) return;
-    debug::CountFrameAt(os::GetSystemTimeUtc().second);
+    os::SystemTime now;
+    os::GetSystemTime(&now);
+    debug::CountFrameAt(now.second);
 }

@@ -1,6 +1,6 @@
-// The system time in UTC, read through the platform clock: real mode gives
-// the wall clock; virtual mode gives a fixed start (2000-01-01 00:00:00 UTC)
-// plus the virtual time elapsed, so runs repeat exactly.
+// The system time in UTC, through the platform clock: wall-clock time in real
+// mode; in virtual mode a fixed start (2000-01-01 00:00:00.000, a Saturday)
+// plus the virtual time, so runs repeat exactly.
 #pragma once
 
 #include <cstdint>
@@ -8,16 +8,9 @@
 namespace os {
 
 struct SystemTime {
-    uint16_t year;
-    uint16_t month;      // 1..12
-    uint16_t dayOfWeek;  // 0 = Sunday
-    uint16_t day;        // 1..31
-    uint16_t hour;
-    uint16_t minute;
-    uint16_t second;     // 0..59
-    uint16_t milliseconds;
+    uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
 };
 
-SystemTime GetSystemTimeUtc();
+void GetSystemTime(SystemTime* out);
 
 }  // namespace os
