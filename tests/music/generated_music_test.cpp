@@ -69,12 +69,15 @@ const Pass& SongPass() {
                 if (p.frames - p.loopFrame > 4 * kRate) break;  // four seconds after the loop
             } else {
                 if (pos != last) p.changes.push_back({pos, p.frames});
+                double peak = 0, squares = 0;
                 for (size_t i = 0; i < 2 * n; ++i) {
                     const double v = std::fabs(buf[i]);
-                    p.peak = std::max(p.peak, v);
-                    p.orderPeak[order] = std::max(p.orderPeak[order], v);
-                    p.orderSquares[order] += v * v;
+                    peak = std::max(peak, v);
+                    squares += v * v;
                 }
+                p.peak = std::max(p.peak, peak);
+                p.orderPeak[order] = std::max(p.orderPeak[order], peak);
+                p.orderSquares[order] += squares;
                 p.orderFrames[order] += static_cast<long>(n);
                 for (size_t c = 0; c < p.channelVu.size(); ++c)
                     p.channelVu[c] = std::max(p.channelVu[c], m.get_current_channel_vu_mono(static_cast<int>(c)));
