@@ -185,7 +185,7 @@ const char* const kCakeB =
 xm::Pattern Intro(bool second) {
     xm::Pattern p(128, kChannels);
     const std::vector<Chord> prog = {kAm, kF, kC, kG};
-    Pads(p, prog, 32, second ? 34 : 30);
+    Pads(p, prog, 32, second ? 36 : 34);
     if (!second) {
         BassLong(p, prog, 32, 32, 26);
         Arp(p, prog, 32, 4, 12, 64);
