@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/os/Clock.h"
 #include "platform/sound/Sound.h"
 
 namespace {
@@ -312,6 +313,42 @@ TEST(SoundLoad, NeedsAnInitialisedOutput) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(sound::MusicLoad(0, ModulePath().c_str(), 0, 0, 1), 0u);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("not initialised"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VirtualClock, MusicIsRenderedToTheSampleAndPollsMoveTime) {
+    os::clock::UseVirtual(60, 1);
+    Collected c;
+    sound::SetFrameConsumer(Collect, &c);
+    ASSERT_TRUE(sound::Init(-1, 44100, 16, nullptr));
+    EXPECT_FALSE(sound::HasDevice());  // no device on the virtual clock
+    const uint32_t music = sound::MusicLoad(0, ModulePath().c_str(), 0, 0, 1);
+    os::clock::Sleep(5000);
+    const uint64_t playSample = os::clock::NowSamples();
+    ASSERT_TRUE(sound::MusicPlay(music));
+    // A loop that only polls still gets to row 3: each read moves time on.
+    const uint64_t before = os::clock::NowMillis();
+    int polls = 0;
+    while ((sound::ChannelGetPosition(music) >> 16) < 3) ++polls;
+    EXPECT_EQ(os::clock::NowMillis() - before, static_cast<uint64_t>(polls + 1) * os::clock::kPollStepMillis);
+    // Exactly the rows' length: row 3 begins at frame 3 * 5292 of the music.
+    const uint64_t heard = os::clock::NowSamples() - playSample;
+    EXPECT_GE(heard, 3u * 5292 + 1);
+    EXPECT_LE(heard, 3u * 5292 + 45);  // found within one poll step (44 or 45 samples)
+    for (int frame = 0; frame < 90; ++frame) {
+        os::clock::OnFramePresented();
+        sound::Update();
+        EXPECT_EQ(c.next, os::clock::NowSamples());
+    }
+    EXPECT_EQ(sound::ChannelGetPosition(music),
+              Reference(static_cast<int64_t>(os::clock::NowSamples() - playSample - 1)));
+    EXPECT_FALSE(c.gap);
+    EXPECT_EQ(c.first, 0u);
+    sound::SetFrameConsumer(nullptr, nullptr);
+    sound::Free();
 }
 
 }  // namespace
