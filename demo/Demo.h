@@ -50,3 +50,20 @@ extern const Scene kCake;
 int Run(InstanceHandle instance, int32_t showCommand);
 
 }  // namespace demo
+
+namespace demo {
+
+// The scene whose step runs now ("opening" ... "cake"); "" before the first
+// load step and from the shut-down on.
+const char* CurrentSceneName();
+
+// Makes the executable's directory the current one, so "data\..." names
+// resolve beside the program whatever directory it was started from.
+bool UseExecutableDirectory();
+
+// For tests: the engine Run creates (null: CreateEngine) and the six scenes it
+// runs in order (null: the demo's own).
+void SetEngineFactory(IEngine* (*factory)());
+void SetScenes(const Scene* const* scenes);
+
+}  // namespace demo

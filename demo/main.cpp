@@ -1,3 +1,8 @@
+// The program entry: the demo runs from the directory it lies in, where its
+// data/ folder is.
 #include "demo/Demo.h"
 
-int main() { return demo::Run(nullptr, 1); }
+int main() {
+    demo::UseExecutableDirectory();
+    return demo::Run(nullptr, 1);
+}

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: a normal build, then an
-# AddressSanitizer + UndefinedBehaviorSanitizer build. Both must pass.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, then a small
+# ThreadSanitizer build of the threaded parts (ticker, clock, events). All must
+# pass.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -20,3 +22,14 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 run_suite normal "$root/build"
 run_suite "address+undefined sanitizer" "$root/build-asan" \
   -DTESSARY_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+
+# ThreadSanitizer: only the targets whose tests start threads.
+echo "== thread sanitizer build (ticker, clock, events)"
+tsan="$root/build-tsan"
+cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSARY_WERROR=ON \
+  -DTESSARY_SANITIZE=thread >/dev/null
+cmake --build "$tsan" -j "$jobs" --target ticker_tests os_clock_tests
+echo "== thread sanitizer tests"
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+  ctest --test-dir "$tsan" -j "$jobs" --output-on-failure --timeout 600 \
+  -R '^(Ticker|VirtualTicker|VirtualClock|Events)\.'

@@ -122,6 +122,7 @@ private:
 
 class Surface;
 class VertexBuffer;
+struct Access;  // the device's own factory (platform/d3d8 only)
 class Texture;
 class Device;
 
@@ -147,6 +148,7 @@ private:
     ~Surface() override;
     friend class Device;
     friend class Texture;
+    friend struct Access;
     Surface() = default;
 };
 
@@ -160,6 +162,7 @@ public:
 private:
     ~VertexBuffer() override;
     friend class Device;
+    friend struct Access;
     VertexBuffer() = default;
 };
 
@@ -174,6 +177,7 @@ public:
 private:
     ~Texture() override;
     friend class Device;
+    friend struct Access;
     Texture() = default;
 };
 
@@ -203,6 +207,7 @@ public:
 private:
     ~Device() override;
     friend class Direct3D;
+    friend struct Access;
     Device() = default;
 };
 
