@@ -313,6 +313,8 @@ ObjectData Bicho() {
     return m.Data();
 }
 
+constexpr float kPostX = 13.5f;  // the billboard's posts
+
 struct Footprint {
     float x, z, r;
 };
@@ -328,8 +330,9 @@ std::vector<Footprint> PlaceBlocks(int count, float rMin, float rMax, float size
         const float a = rng.Range(0, 2 * kPi), r = rng.Range(rMin, rMax);
         const float size = rng.Range(sizeMin, sizeMax);
         Footprint f{std::sin(a) * r, std::cos(a) * r, size * 0.72f};
-        // Keep the billboard's legs (x = +-11, z = 0) and the creature clear.
-        if (std::fabs(f.z) < f.r + 1.2f && std::fabs(std::fabs(f.x) - 10.2f) < f.r + 1.5f) continue;
+        // Keep the strip under the billboard (its posts and, for tall blocks,
+        // the sign itself) clear.
+        if (std::fabs(f.z) < f.r + 1.2f && std::fabs(f.x) < 18.5f + f.r) continue;
         bool free = true;
         for (const Footprint& t : taken)
             if (std::hypot(t.x - f.x, t.z - f.z) < t.r + f.r + 0.8f) free = false;
@@ -405,16 +408,18 @@ ObjectData Cartel() {
     // faces the camera with its back and its front. Both sides read left to
     // right. Posts and frame take the pictures' border colour.
     Mesh m;
-    const float hw = 14.0f, y0 = 27.0f, y1 = 41.0f, t = 0.32f;
+    const float hw = 17.0f, y0 = 27.0f, y1 = 44.0f, t = 0.32f;
     const Uv frame{0.012f, 0.5f};
-    Box(m, {-hw - 0.45f, y0 - 0.45f, -t + 0.02f}, {hw + 0.45f, y1 + 0.45f, t - 0.02f}, 1000, 1000, 0, frame);
+    // Closed all round: the camera sees the underside while the group rocks.
+    Box(m, {-hw - 0.45f, y0 - 0.45f, -t + 0.02f}, {hw + 0.45f, y1 + 0.45f, t - 0.02f}, 1000, 1000, 0, frame, 0,
+        /*bottom=*/true);
     // Box() maps its walls from u 0 upwards; the frame needs one colour throughout.
     for (Face& f : m.Data().faces) {
         f.uA = f.uB = f.uC = frame.u;
         f.vA = f.vB = f.vC = frame.v;
     }
     for (float s : {-1.0f, 1.0f})
-        Box(m, {11.0f * s - 0.45f, -1.0f, -0.45f}, {11.0f * s + 0.45f, y0, 0.45f}, 1000, 1000, 0, frame);
+        Box(m, {kPostX * s - 0.45f, -1.0f, -0.45f}, {kPostX * s + 0.45f, y0, 0.45f}, 1000, 1000, 0, frame);
     for (Face& f : m.Data().faces) {
         f.uA = f.uB = f.uC = frame.u;
         f.vA = f.vB = f.vC = frame.v;

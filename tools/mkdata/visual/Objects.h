@@ -20,7 +20,9 @@ std::vector<NamedObject> BuildObjects();
 
 // Sizes the scenes rely on; tests check the placed objects against them.
 namespace dims {
-constexpr float kPanelHalfWidth = 10.8f, kPanelHalfHeight = 8.1f;
+// The panel covers 95% of the picture at depth 8 and all of it at depth 5,
+// with the logo's one-unit tremble.
+constexpr float kPanelHalfWidth = 11.4f, kPanelHalfHeight = 8.55f;
 constexpr float kSkyRadius = 500.0f;
 constexpr float kLandHalfSize = 1000.0f;
 constexpr int kLandGrid = 24;

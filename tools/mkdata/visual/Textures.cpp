@@ -207,7 +207,8 @@ Image PanelBackground(int w, int h, Rgb top, Rgb bottom, Rgb light, uint32_t see
 
 bool TextPanel(Image& out, const std::vector<Line>& lines, Rgb top, Rgb bottom, Rgb light, uint32_t seed) {
     Image img = PanelBackground(1024, 768, top, bottom, light, seed);
-    if (!DrawLines(img, lines, 512, 340, 860)) return false;
+    // At depth 5 only the middle 88% shows: the lettering stays inside it.
+    if (!DrawLines(img, lines, 512, 350, 780)) return false;
     // The panel is 4:3 on screen; the texture is square, so it is squeezed here
     // and stretched back by the mapping.
     out = Resample(img, 512, 512);
@@ -276,7 +277,7 @@ bool Logo(std::vector<NamedTexture>& out) {
         {"B I R T H D A Y   E D I T I O N", Font("DejaVuSans-Bold.ttf", 44), Plain(Hex(0xFFE0C0), Hex(0xFF5030), 8), 0},
     };
     lines[0].style.tracking = 6;
-    if (!DrawLines(img, lines, 512, 360, 880)) return false;
+    if (!DrawLines(img, lines, 512, 370, 800)) return false;
     // Thin gold rules above and below.
     for (float y : {210.0f, 560.0f}) {
         Mask rule(w, h);
