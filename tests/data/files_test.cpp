@@ -36,7 +36,7 @@ std::vector<Picture> Pictures() {
     p.push_back({"deforme2.jpg", 256, 256});
     p.push_back({"skin.jpg", 256, 256});
     p.push_back({"build.jpg", 256, 256});
-    p.push_back({"cielo.jpg", 512, 256});
+    p.push_back({"cielo.jpg", 1024, 512});
     p.push_back({"tierra.jpg", 512, 512});
     for (int i = 1; i <= 6; ++i) p.push_back({"credit0" + std::to_string(i) + ".jpg", 512, 256});
     for (int i = 1; i <= 10; ++i) p.push_back({"greet" + std::to_string(i) + ".jpg", 512, 256});

@@ -364,14 +364,15 @@ ObjectData City01() {
     for (const Footprint& f : blocks) {
         const float half = f.r / 1.41f;
         const float dist = std::hypot(f.x, f.z);
-        // Taller towards the middle of the ring, lower at the outer edge.
-        float h = rng.Range(6.0f, 14.0f) + (dist < 26 ? rng.Range(4.0f, 16.0f) : 0.0f);
+        // A low town: from the camera, 20 units up, the creature's head and
+        // body stay in view over the blocks that pass in front of it.
+        float h = rng.Range(3.5f, 8.0f) + (dist < 24 ? rng.Range(1.0f, 3.0f) : 0.0f);
         const float w = half * rng.Range(0.85f, 1.0f), d = half * rng.Range(0.85f, 1.0f);
         const float vOff = float(rng.Int(0, 7)) * 0.125f;
         Box(m, {f.x - w, -1.0f, f.z - d}, {f.x + w, h, f.z + d}, 8.0f, 16.0f, vOff, kRoof);
         if (rng.Unit() < 0.55f) {
             // A set-back upper block and sometimes a mast.
-            const float w2 = w * 0.62f, d2 = d * 0.62f, h2 = h + rng.Range(3.0f, 8.0f);
+            const float w2 = w * 0.62f, d2 = d * 0.62f, h2 = h + rng.Range(2.0f, 4.0f);
             Box(m, {f.x - w2, h, f.z - d2}, {f.x + w2, h2, f.z + d2}, 8.0f, 16.0f, vOff + 0.5f, kRoof);
             if (rng.Unit() < 0.5f)
                 Box(m, {f.x - 0.15f, h2, f.z - 0.15f}, {f.x + 0.15f, h2 + 3.5f, f.z + 0.15f}, 8.0f, 16.0f,
@@ -383,7 +384,8 @@ ObjectData City01() {
 }
 
 ObjectData City02() {
-    // Glass towers and light beams, drawn flat grey and additive by the scene.
+    // Glass towers, drawn flat grey and additive by the scene: they lighten
+    // whatever stands behind them.
     Mesh m;
     const auto towers = PlanCity().towers;
     Rng rng(31337);
@@ -391,12 +393,6 @@ ObjectData City02() {
     for (size_t i = 0; i < towers.size(); ++i) {
         const Footprint& f = towers[i];
         Prism(m, {f.x, -1.0f, f.z}, f.r * 0.8f, rng.Range(22.0f, 32.0f), 6, 0.8f, none, true);
-    }
-    // Beams standing on the roofs of the inner blocks, reaching into the sky.
-    for (int i = 0; i < 4; ++i) {
-        const float a = kPi * 0.25f + kPi * 0.5f * float(i);
-        const float r = 14.0f;
-        Prism(m, {std::sin(a) * r, 0.0f, std::cos(a) * r}, 0.5f, 70.0f, 4, 3.0f, none, false);
     }
     DefaultMaterial(m.Data());
     return m.Data();

@@ -308,9 +308,11 @@ Image LandTexture() {
             height.At(x, y) = Fbm(u + warp * 1.4f, v - warp * 1.4f, 4, 4, 5, 8102);
         }
     Image img(n, n);
-    const std::vector<Stop> ramp = {{0.30f, Hex(0x103A6A)}, {0.38f, Hex(0x1E6A9A)}, {0.40f, Hex(0xD8C890)},
-                                    {0.43f, Hex(0x7AA040)}, {0.53f, Hex(0x4C8A2E)}, {0.60f, Hex(0x2E5E22)},
-                                    {0.68f, Hex(0x6E6A4A)}, {0.75f, Hex(0x8A8478)}, {0.80f, Hex(0xF2F4F8)}};
+    // Mostly land with a few lakes: a repeat every landscape cell must not
+    // read as the same island over and over.
+    const std::vector<Stop> ramp = {{0.26f, Hex(0x103A6A)}, {0.31f, Hex(0x1E6A9A)}, {0.33f, Hex(0xD8C890)},
+                                    {0.36f, Hex(0x7AA040)}, {0.50f, Hex(0x4C8A2E)}, {0.60f, Hex(0x2E5E22)},
+                                    {0.70f, Hex(0x6E6A4A)}, {0.78f, Hex(0x8A8478)}, {0.84f, Hex(0xF2F4F8)}};
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
             const float h0 = height.At(x, y);
@@ -319,15 +321,15 @@ Image LandTexture() {
             const float light = Clamp01(0.75f - (hx + hy) * 18.0f);
             Rgb c = Ramp(ramp, h0);
             // Field patchwork on the low plains.
-            if (h0 > 0.43f && h0 < 0.56f) {
+            if (h0 > 0.36f && h0 < 0.56f) {
                 const float cell = PeriodicNoise(std::floor(float(x) / 24.0f) + 0.5f,
                                                  std::floor(float(y) / 18.0f) + 0.5f, n / 24 + 1, n / 18 + 1, 8103);
                 const Rgb field = Ramp({{0, Hex(0xB8A040)}, {0.5f, Hex(0x6A9A3A)}, {1, Hex(0x9A7A30)}}, cell);
-                c = Mix(c, field, 0.45f * Smooth(0.43f, 0.46f, h0) * (1 - Smooth(0.53f, 0.56f, h0)));
+                c = Mix(c, field, 0.5f * Smooth(0.36f, 0.4f, h0) * (1 - Smooth(0.53f, 0.56f, h0)));
             }
             const float grain = PeriodicNoise(float(x) / 3.0f, float(y) / 3.0f, n / 3 + 1, n / 3 + 1, 8104);
             c = c * (0.9f + 0.2f * grain);
-            if (h0 > 0.38f) c = c * (0.55f + 0.6f * light);
+            if (h0 > 0.31f) c = c * (0.55f + 0.6f * light);
             img.At(x, y) = c;
         }
     return Resample(img, 256, 256);
@@ -465,7 +467,8 @@ Image Building() {
 
 Image Sky() {
     // Sunset all round: indigo zenith to a glowing horizon at the middle row,
-    // pink-lit clouds, dusk haze below the horizon. Tiles across.
+    // pink-lit clouds, dusk haze below the horizon. Tiles across. Big, since
+    // the sphere is close to the camera: about 1.5 units per texel.
     const int w = 1024, h = 512;
     Image img(w, h);
     for (int y = 0; y < h; ++y)
@@ -496,7 +499,7 @@ Image Sky() {
             }
             img.At(x, y) = c;
         }
-    return Resample(img, 512, 256);
+    return img;
 }
 
 Image Ground() {
