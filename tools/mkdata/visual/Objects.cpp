@@ -240,10 +240,11 @@ ObjectData Land() {
 ObjectData Malla() {
     // A sheet in the y-z plane, drawn at angles (0, 251, 0), which turns object z
     // into screen -x and object x into depth; the scene's wave moves x. Vertices
-    // run down each column, so the wave's phase advances 2 * rows per column: 8
-    // rows give a wavelength of 32 columns, two and a quarter waves across.
+    // run down each column, so the wave's phase advances 2 * rows per column: 6
+    // rows give a wavelength of 43 columns, about 1.7 waves across, gentle
+    // enough for folds of +-60 in depth.
     Mesh m;
-    const int rows = 8, cols = 72;
+    const int rows = 6, cols = 72;
     const float halfZ = 42.0f, halfY = 33.0f;
     for (int c = 0; c < cols; ++c)
         for (int r = 0; r < rows; ++r)
