@@ -4,6 +4,7 @@
 // pictures read the right way round and nothing reaches the camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/data/Model.h"
@@ -108,6 +109,11 @@ TEST(DataView, TheRipplingMeshIsTheWholeBackground) {
         }
         const auto placed = model::Place(v, mesh.faces, 0, 0, 135, 0, 251, 0);
         EXPECT_GE(model::Coverage(placed), 0.995f) << "phase " << phase;
+        // Behind the sphere pair however far the wave reaches: the sphere (at
+        // 110) swells to twice its radius.
+        float nearest = 1e9f;
+        for (const Placed& f : placed) nearest = std::min({nearest, f.a.z, f.b.z, f.c.z});
+        EXPECT_GT(nearest, 110.0f + 2.0f * 12.0f) << "phase " << phase;
         EXPECT_EQ(model::SeeThrough(placed, 32, 24).holes, 0) << "phase " << phase;
     }
     // Flat, the sheet's picture reads the right way round.

@@ -328,11 +328,11 @@ int main(int argc, char** argv) {
             v = {(v.x + s) * 4.0f, v.y * 4.0f, v.z * 4.0f};
             ph += 2;
         }
-        int q = 60;
+        int q = 100;  // early in the scene: a ripple of one step per vertex
         for (Vertex& v : sphere.v) {
             const float s = Sin(q) + 1.0f;
             v = {v.x * s, v.y * s, v.z * s};
-            q += 3;
+            q += 1;
         }
         Place(sphere, 25, 12, 110, 300, 200, 0);
         Obj glow = sphere;

@@ -243,12 +243,16 @@ ObjectData Malla() {
     // run down each column, so the wave's phase advances 2 * rows per column: 6
     // rows give a wavelength of 43 columns, about 1.7 waves across, gentle
     // enough for folds of +-60 in depth.
+    // The sheet stands 19 units back along x (76 in depth once enlarged), so
+    // that the crests of the wave (60 nearer) stay behind the pulsing sphere
+    // at depth 110, whose radius grows to 24; it is large enough to fill the
+    // picture at its farthest, depth 283 (its slight turn adds 12 either way).
     Mesh m;
     const int rows = 6, cols = 72;
-    const float halfZ = 42.0f, halfY = 33.0f;
+    const float halfZ = 52.0f, halfY = 39.0f, back = -19.0f;
     for (int c = 0; c < cols; ++c)
         for (int r = 0; r < rows; ++r)
-            m.Add({0, halfY - 2 * halfY * float(r) / float(rows - 1), halfZ - 2 * halfZ * float(c) / float(cols - 1)});
+            m.Add({back, halfY - 2 * halfY * float(r) / float(rows - 1), halfZ - 2 * halfZ * float(c) / float(cols - 1)});
     auto at = [&](int c, int r) { return c * rows + r; };
     auto uv = [&](int c, int r) { return Uv{float(c) / float(cols - 1), float(r) / float(rows - 1)}; };
     for (int c = 0; c + 1 < cols; ++c)
