@@ -510,15 +510,15 @@ ObjectData Velas() {
     Mesh m;
     const float top = kCakeHeight;
     std::vector<V3> spots;
-    for (int i = 0; i < 7; ++i) {
-        const float a = 2 * kPi * float(i) / 7.0f + 0.2f;
-        spots.push_back({std::sin(a) * 5.4f, 0, std::cos(a) * 5.4f});
+    // A ring of eight between the lettering on the top and the rosettes.
+    for (int i = 0; i < 8; ++i) {
+        const float a = 2 * kPi * (float(i) + 0.5f) / 8.0f;
+        spots.push_back({std::sin(a) * 7.3f, 0, std::cos(a) * 7.3f});
     }
-    spots.push_back({0, 0, 0});
     const float candleH = 4.6f;
     for (size_t i = 0; i < spots.size(); ++i) {
         const V3 s = spots[i];
-        const float h = candleH + (i + 1 == spots.size() ? 1.0f : 0.0f);
+        const float h = candleH + (i % 2 ? 0.6f : 0.0f);
         const float stripe = float(i % 3);
         Prism(m, CakeP(s.x, top, s.z), 0.42f * kCakeScale, h * kCakeScale, 10, 1.0f,
               [stripe](float a, float u) { return Uv{0.02f + 0.46f * a, 0.98f - 0.3f * u - 0.3333f * stripe}; }, true);
