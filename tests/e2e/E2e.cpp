@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "demo/Demo.h"
 #include "engine/memory/Heap.h"
@@ -60,6 +61,24 @@ const demo::Scene* gScenePointers[6];
 
 }  // namespace
 
+const char* const kDataFiles[45] = {
+    "Pavonel2.xm", "panel.3do",    "textos1.jpg",  "textos2.jpg",  "textos3.jpg",  "textos4.jpg",
+    "textos5.jpg", "zornalogo.jpg", "land01.3do",  "landtext.jpg", "malla.3do",    "sphere03.3do",
+    "deforme.jpg", "deforme2.jpg", "bicho.3do",    "city01.3do",   "city02.3do",   "sphere02.3do",
+    "cartel.3do",  "skin.jpg",     "build.jpg",    "cielo.jpg",    "tierra.jpg",   "credit01.jpg",
+    "credit02.jpg", "credit03.jpg", "credit04.jpg", "credit05.jpg", "credit06.jpg", "greet1.jpg",
+    "greet2.jpg",  "greet3.jpg",   "greet4.jpg",   "greet5.jpg",   "greet6.jpg",   "greet7.jpg",
+    "greet8.jpg",  "greet9.jpg",   "greet10.jpg",  "fondo.3do",    "tarta.3do",    "velas.3do",
+    "tarta.jpg",   "llama.jpg",    "pcr.jpg"};
+
+std::string MissingData() {
+    std::string missing;
+    for (const char* f : kDataFiles)
+        if (!std::filesystem::exists(std::filesystem::path(DataDir()) / f))
+            missing += (missing.empty() ? "" : ", ") + std::string(f);
+    return missing;
+}
+
 uint64_t HeapFree() { return uint64_t{heap::FreeBytes()} + heap::Size() - heap::TopRef(); }
 
 std::string DataDir() { return capture::DataDirectory(); }
@@ -100,9 +119,14 @@ DemoRun RunDemo(const RunOptions& options) {
     c.output.path = options.framesDir;
     c.customOutput = options.output;
     c.inputs = options.inputs;
-    c.onPresent = [&run](uint64_t now) {
-        run.presents.push_back({demo::CurrentSceneName(), demo::lastMusicPosition,
-                                demo::syncCounter, now});
+    const bool escapeAfterBox = options.escapeAfterTheSceneOfTheFirstBox;
+    c.onPresent = [&run, escapeAfterBox, posted = false](uint64_t now) mutable {
+        const char* scene = demo::CurrentSceneName();
+        run.presents.push_back({scene, demo::lastMusicPosition, demo::syncCounter, now});
+        if (escapeAfterBox && !posted && !run.boxes.empty() && run.boxes[0].scene != scene) {
+            os::PostMessage(os::FindWindow("KVR", nullptr), os::WM_KEYDOWN, os::VK_ESCAPE, 0);
+            posted = true;
+        }
     };
     run.result = capture::RunSession(c);
     os::SetMessageBoxHook(nullptr);
