@@ -61,21 +61,28 @@ const demo::Scene* gScenePointers[6];
 
 }  // namespace
 
-const char* const kDataFiles[45] = {
-    "Pavonel2.xm", "panel.3do",    "textos1.jpg",  "textos2.jpg",  "textos3.jpg",  "textos4.jpg",
-    "textos5.jpg", "zornalogo.jpg", "land01.3do",  "landtext.jpg", "malla.3do",    "sphere03.3do",
-    "deforme.jpg", "deforme2.jpg", "bicho.3do",    "city01.3do",   "city02.3do",   "sphere02.3do",
-    "cartel.3do",  "skin.jpg",     "build.jpg",    "cielo.jpg",    "tierra.jpg",   "credit01.jpg",
-    "credit02.jpg", "credit03.jpg", "credit04.jpg", "credit05.jpg", "credit06.jpg", "greet1.jpg",
-    "greet2.jpg",  "greet3.jpg",   "greet4.jpg",   "greet5.jpg",   "greet6.jpg",   "greet7.jpg",
-    "greet8.jpg",  "greet9.jpg",   "greet10.jpg",  "fondo.3do",    "tarta.3do",    "velas.3do",
-    "tarta.jpg",   "llama.jpg",    "pcr.jpg"};
+const DataFile kDataFiles[45] = {
+    {"Pavonel2.xm", ""},         {"panel.3do", "opening"},    {"textos1.jpg", "opening"},
+    {"textos2.jpg", "opening"},  {"textos3.jpg", "opening"},  {"textos4.jpg", "opening"},
+    {"textos5.jpg", "opening"},  {"zornalogo.jpg", "logo"},   {"land01.3do", "landscape"},
+    {"landtext.jpg", "landscape"}, {"malla.3do", "mesh"},     {"sphere03.3do", "mesh"},
+    {"deforme.jpg", "mesh"},     {"deforme2.jpg", "mesh"},    {"bicho.3do", "city"},
+    {"city01.3do", "city"},      {"city02.3do", "city"},      {"sphere02.3do", "city"},
+    {"cartel.3do", "city"},      {"skin.jpg", "city"},        {"build.jpg", "city"},
+    {"cielo.jpg", "city"},       {"tierra.jpg", "city"},      {"credit01.jpg", "city"},
+    {"credit02.jpg", "city"},    {"credit03.jpg", "city"},    {"credit04.jpg", "city"},
+    {"credit05.jpg", "city"},    {"credit06.jpg", "city"},    {"greet1.jpg", "city"},
+    {"greet2.jpg", "city"},      {"greet3.jpg", "city"},      {"greet4.jpg", "city"},
+    {"greet5.jpg", "city"},      {"greet6.jpg", "city"},      {"greet7.jpg", "city"},
+    {"greet8.jpg", "city"},      {"greet9.jpg", "city"},      {"greet10.jpg", "city"},
+    {"fondo.3do", "cake"},       {"tarta.3do", "cake"},       {"velas.3do", "cake"},
+    {"tarta.jpg", "cake"},       {"llama.jpg", "cake"},       {"pcr.jpg", "cake"}};
 
 std::string MissingData() {
     std::string missing;
-    for (const char* f : kDataFiles)
-        if (!std::filesystem::exists(std::filesystem::path(DataDir()) / f))
-            missing += (missing.empty() ? "" : ", ") + std::string(f);
+    for (const DataFile& f : kDataFiles)
+        if (!std::filesystem::exists(std::filesystem::path(DataDir()) / f.name))
+            missing += (missing.empty() ? "" : ", ") + std::string(f.name);
     return missing;
 }
 
@@ -119,14 +126,9 @@ DemoRun RunDemo(const RunOptions& options) {
     c.output.path = options.framesDir;
     c.customOutput = options.output;
     c.inputs = options.inputs;
-    const bool escapeAfterBox = options.escapeAfterTheSceneOfTheFirstBox;
-    c.onPresent = [&run, escapeAfterBox, posted = false](uint64_t now) mutable {
-        const char* scene = demo::CurrentSceneName();
-        run.presents.push_back({scene, demo::lastMusicPosition, demo::syncCounter, now});
-        if (escapeAfterBox && !posted && !run.boxes.empty() && run.boxes[0].scene != scene) {
-            os::PostMessage(os::FindWindow("KVR", nullptr), os::WM_KEYDOWN, os::VK_ESCAPE, 0);
-            posted = true;
-        }
+    c.onPresent = [&run](uint64_t now) {
+        run.presents.push_back({demo::CurrentSceneName(), demo::lastMusicPosition,
+                                demo::syncCounter, now});
     };
     run.result = capture::RunSession(c);
     os::SetMessageBoxHook(nullptr);

@@ -47,13 +47,14 @@ struct RunOptions {
     std::vector<capture::FrameSpec> frames;  // written as PNG into framesDir
     std::string framesDir;
     capture::FrameRate rate;
-    // Escape as soon as a present comes in a scene after the first one that
-    // showed a message box (the run has got past the failing scene).
-    bool escapeAfterTheSceneOfTheFirstBox = false;
 };
 
-// Every file the demo reads, for tests that need the generated data whole.
-extern const char* const kDataFiles[45];
+// Every file the demo reads and the step that reads it (the driver: "").
+struct DataFile {
+    const char* name;
+    const char* scene;
+};
+extern const DataFile kDataFiles[45];
 // The files of kDataFiles missing from DataDir(), comma-separated; empty: none.
 std::string MissingData();
 

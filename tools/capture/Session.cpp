@@ -116,7 +116,8 @@ void Post(const ScriptedInput::Kind kind) {
             os::PostMessage(w, os::WM_KEYDOWN, os::VK_ESCAPE, 0);
             break;
         case ScriptedInput::Kind::kDeactivate:
-            os::PostMessage(w, os::WM_ACTIVATE, os::WA_INACTIVE, 0);
+            // Minimised and inactive, as when the user switches away.
+            os::PostMessage(w, os::WM_ACTIVATE, os::WA_INACTIVE | (uintptr_t{1} << 16), 0);
             break;
         case ScriptedInput::Kind::kActivate:
             os::PostMessage(w, os::WM_ACTIVATE, os::WA_ACTIVE, 0);

@@ -22,6 +22,7 @@
 namespace capture {
 
 struct ScriptedInput {
+    // Deactivate: WM_ACTIVATE inactive and minimised; activate: active, restored.
     enum class Kind { kEscape, kDeactivate, kActivate };
     TimeSpec at;
     Kind kind = Kind::kEscape;
