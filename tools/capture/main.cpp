@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <unistd.h>
+
+#include "platform/os/MessageBox.h"
+
 #include "tools/capture/Options.h"
 #include "tools/capture/Output.h"
 #include "tools/capture/Session.h"
@@ -48,7 +52,13 @@ int main(int argc, char** argv) {
     out.path = path.string();
     if (!o.audio.empty()) out.audioPath = fs::absolute(o.audio, ec).string();
 
+    // Message boxes (a missing file...) on their own line, not inside the bar.
+    const bool tty = isatty(STDERR_FILENO) != 0;
+    os::SetMessageBoxHook([tty](const char* text, const char* caption) {
+        std::fprintf(stderr, "%s%s: %s\n", tty ? "\r\033[K" : "", caption, text);
+    });
     const capture::SessionResult r = capture::RunSession(c);
+    os::SetMessageBoxHook(nullptr);
     if (!r.ok) {
         std::fprintf(stderr, "tessary-capture: %s\n", r.error.c_str());
         return r.exitCode != 0 ? r.exitCode : 1;
