@@ -8,6 +8,7 @@
 
 #include "demo/SceneTicks.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Thread.h"
 #include "tests/scenes/Harness.h"
 
 namespace {
@@ -24,6 +25,11 @@ protected:
     }
     void TearDown() override {
         engine_->StopTicker();
+        // The tick thread closes its event handles after signalling StopTicker;
+        // let it finish before the process's statics go away.
+        for (int i = 0; i < 2000 && os::RunningThreads() > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(os::RunningThreads(), 0);
         DestroyEngine(engine_);
         SceneTest::TearDown();
     }
