@@ -10,6 +10,7 @@ packages=(
   libsdl2-dev libopenmpt-dev libjpeg62-turbo-dev libfreetype-dev fonts-dejavu-core
   googletest libgtest-dev libgmock-dev libbenchmark-dev libxmp-dev
   clang libclang-rt-14-dev
+  zlib1g-dev libpng-dev
   ffmpeg xvfb xauth x11-apps imagemagick
 )
 

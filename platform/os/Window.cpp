@@ -316,6 +316,17 @@ bool IsWindow(Window* window) {
     return false;
 }
 
+Window* FindWindow(const char* className, const char* title) {
+    std::lock_guard<std::mutex> guard(state.lock);
+    for (auto& w : state.windows) {
+        if (!w->alive) continue;
+        if (className && w->className != className) continue;
+        if (title && w->title != title) continue;
+        return w.get();
+    }
+    return nullptr;
+}
+
 bool ShowWindow(Window* window, int32_t showCommand) {
     if (!Usable(window)) return false;
     const bool wasVisible = window->visible;

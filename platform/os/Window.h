@@ -107,6 +107,9 @@ Window* CreateWindowEx(uint32_t exStyle, const char* className, const char* titl
 // Sends WM_DESTROY to the window procedure, then removes the window.
 bool DestroyWindow(Window* window);
 bool IsWindow(Window* window);
+// The first live window with this class name and title (null: any); null
+// when there is none. Lets a tool post input to a window it did not create.
+Window* FindWindow(const char* className, const char* title);
 
 // The first activating show (and SetActiveWindow) sends WM_ACTIVATE.
 bool ShowWindow(Window* window, int32_t showCommand);
