@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs the whole test suite: a normal build, then an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, then a small
-# ThreadSanitizer build of the threaded parts (ticker, clock, events). All must
-# pass.
+# ThreadSanitizer build of the threaded parts (ticker, clock, events), then
+# each fuzz target for a short fixed time. All must pass.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -33,3 +33,7 @@ echo "== thread sanitizer tests"
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
   ctest --test-dir "$tsan" -j "$jobs" --output-on-failure --timeout 600 \
   -R '^(Ticker|VirtualTicker|VirtualClock|Events)\.'
+
+# libFuzzer: every reader of outside bytes and the heap, a short fixed time each.
+echo "== fuzzing (${FUZZ_SECONDS:-30} s per target)"
+"$root/scripts/fuzz.sh"

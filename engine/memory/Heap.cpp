@@ -71,11 +71,12 @@ struct Block {
     uintptr_t next;
 };
 
-// Reads the free block at `at` (which lies in [base, top), a multiple of 4)
-// and checks that it stays below top (and end, should top be corrupt) and links upwards without overlap.
+// Reads the free block at `at` (a multiple of 4, at least base) and checks
+// that it lies below top (and end, should top be corrupt) and links upwards without overlap.
 // False when the structure is broken.
 bool ReadBlock(uintptr_t at, Block& out) {
     const uintptr_t top = std::min(Addr(state.top), Addr(state.end));
+    if (at + 4 > top) return false;
     const uint32_t w0 = LoadWord(at);
     uintptr_t size = 4;
     if (w0 & kTagged) {
@@ -189,6 +190,10 @@ void Free(void* block, uint32_t size) {
         return;
     }
     const uintptr_t freedEnd = p + ((size + 3u) & ~3u);
+    if (freedEnd > end) {  // never allocated, whatever top says
+        Report("Invalid Pointer to deallocate");
+        return;
+    }
 
     // Nothing is written until the whole change is known to be sound.
     Link link;
@@ -207,7 +212,8 @@ void Free(void* block, uint32_t size) {
             return;
         }
         Block b;
-        if ((cur & 3) != 0 || cur < base || cur > top || !ReadBlock(cur, b) || b.next <= cur)
+        if ((cur & 3) != 0 || cur < base || cur > top || cur >= end || !ReadBlock(cur, b) ||
+            b.next <= cur)
             break;
         const uintptr_t blockEnd = cur + b.size;
         if (blockEnd < p) {
@@ -299,7 +305,7 @@ std::string Check() {
         const std::string at = "free block at +" + std::to_string(cur - base) + ": ";
         if (steps > state.size / 4) return "free list does not end at top";
         if ((cur & 3) != 0) return at + "misaligned";
-        if (cur < base || cur > top) return at + "outside base..top";
+        if (cur < base || cur + 4 > top) return at + "outside base..top";
         if (previousEnd != 0 && cur <= previousEnd)
             return at + (cur == previousEnd ? "touches the block before it"
                                              : "does not follow the block before it");

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/memory/HeapRef.h"
+
 namespace heap {
 
 // The operations behind MemInit ... MemFill, with the same messages.

@@ -22,9 +22,13 @@ namespace detail {
 // Test seam state (see Testing.h).
 bool Forced(uint32_t failure);
 int RasterThreads();
+bool FastSpans();
 }  // namespace detail
 
+struct RasterQueue;
+
 struct Surface::Impl {
+    RasterQueue* queue = nullptr;  // the back buffer's device's draws, flushed before a lock
     uint32_t width = 0, height = 0;
     std::vector<uint16_t> pixels;  // R5G6B5, rows of width pixels
     bool locked = false;
@@ -63,6 +67,7 @@ struct Device::Impl {
     uint32_t fvf = 0;
     Texture* texture = nullptr;  // held while bound
     bool inScene = false;
+    RasterQueue* queue = nullptr;  // owned
 };
 
 // A texture of zeroed texels; levels 0 makes the whole chain down to 1x1.
@@ -75,6 +80,7 @@ struct RasterTarget {
     uint32_t colourPitch = 0;
     uint16_t* depth = nullptr;  // null without a depth buffer
     uint32_t depthPitch = 0;
+    uint32_t height = 0;  // rows of both buffers
     D3DVIEWPORT8 viewport{};
 };
 
@@ -103,9 +109,35 @@ struct RasterInput {
     D3DMATRIX transform{};  // world * view * projection
 };
 
-// Draws a triangle list (defined in Raster.cpp). texture may be null.
-void RasterDraw(const RasterTarget& target, const RasterState& state, const RasterTexture* texture,
-                const RasterInput& input);
+// One recorded draw: its states, target and viewport, texture and a copy of
+// its vertices.
+struct PendingDraw {
+    RasterTarget target;
+    RasterState state;
+    RasterTexture texture;
+    bool textured = false;
+    Texture* hold = nullptr;  // referenced until the draw is rasterised
+    RasterInput input;        // input.vertices points into vertices
+    std::vector<uint8_t> vertices;
+};
+
+// A device's draws, recorded by DrawPrimitive and rasterised together when the
+// picture is needed (Present, a back-buffer lock, Clear, a texture lock): one
+// pass over the back buffer in bands instead of one pass per draw.
+struct RasterQueue {
+    std::vector<PendingDraw> draws;  // the first count are pending
+    size_t count = 0;
+};
+
+// Records a triangle list; texture may be null (defined in Raster.cpp).
+void RasterEnqueue(RasterQueue& queue, const RasterTarget& target, const RasterState& state,
+                   Texture* texture, const RasterInput& input);
+// Rasterises everything the queue holds, in order.
+void RasterFlush(RasterQueue& queue);
+// Drops what the queue holds (its device goes away).
+void RasterDiscard(RasterQueue& queue);
+// Rasterises every device's queue (a texture is about to change).
+void RasterFlushAll();
 
 // 0x00RRGGBB to R5G6B5, each channel rounded to nearest.
 inline uint16_t To565(uint32_t rgb) {

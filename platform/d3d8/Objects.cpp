@@ -14,6 +14,7 @@ namespace d3d8 {
 namespace {
 std::atomic<uint32_t> forcedFailures{0};
 std::atomic<int> rasterThreads{0};
+std::atomic<bool> fastSpans{true};
 
 // The stand-in's desktop: 16-bit, so a windowed device gets the same back
 // buffer format as a full-screen one.
@@ -86,11 +87,19 @@ uint32_t VertexSize(uint32_t fvf) {
 namespace detail {
 bool Forced(uint32_t failure) { return (forcedFailures.load(std::memory_order_relaxed) & failure) != 0; }
 int RasterThreads() { return rasterThreads.load(std::memory_order_relaxed); }
+bool FastSpans() { return fastSpans.load(std::memory_order_relaxed); }
 }  // namespace detail
 
 namespace testing {
 void ForceFailure(uint32_t mask) { forcedFailures.store(mask, std::memory_order_relaxed); }
 void SetRasterThreads(int count) { rasterThreads.store(std::max(count, 0), std::memory_order_relaxed); }
+void SetFastSpans(bool enabled) { fastSpans.store(enabled, std::memory_order_relaxed); }
+uint16_t DepthAt(Device* device, uint32_t x, uint32_t y) {
+    RasterFlush(*device->impl->queue);
+    const Surface::Impl* s = device->impl->backBuffer->impl;
+    if (x >= s->width || y >= s->height || device->impl->depth.empty()) return 0;
+    return device->impl->depth[size_t{y} * s->width + x];
+}
 }  // namespace testing
 
 // ---- reference counts ----
@@ -136,7 +145,9 @@ HRESULT Direct3D::CreateDevice(uint32_t adapter, D3DDEVTYPE type, os::Window* fo
     Device::Impl* d = new (std::nothrow) Device::Impl();
     Surface* back = Access::New<Surface>();
     Surface::Impl* s = new (std::nothrow) Surface::Impl();
-    if (!d || !back || !s) {
+    RasterQueue* queue = new (std::nothrow) RasterQueue();
+    if (!d || !back || !s || !queue) {
+        delete queue;
         delete s;
         if (back) back->Release();
         delete d;
@@ -145,6 +156,8 @@ HRESULT Direct3D::CreateDevice(uint32_t adapter, D3DDEVTYPE type, os::Window* fo
     }
     device->impl = d;
     back->impl = s;
+    d->queue = queue;
+    s->queue = queue;
     s->width = p->BackBufferWidth;
     s->height = p->BackBufferHeight;
     s->pixels.assign(size_t{s->width} * s->height, 0);
@@ -165,6 +178,7 @@ Surface::~Surface() { delete impl; }
 
 HRESULT Surface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, uint32_t /*flags*/) {
     if (!locked || impl->locked) return D3DERR_INVALIDCALL;
+    if (impl->queue) RasterFlush(*impl->queue);
     uint32_t x = 0, y = 0;
     if (rect) {
         if (rect->left < 0 || rect->top < 0 || rect->right <= rect->left ||
@@ -235,6 +249,7 @@ HRESULT Texture::LockRect(uint32_t level, D3DLOCKED_RECT* locked, const RECT* re
         (impl->lockedLevels & (1u << level)))
         return D3DERR_INVALIDCALL;
     if (detail::Forced(testing::kTextureLock)) return D3DERR_INVALIDCALL;
+    RasterFlushAll();  // draws recorded with the old texels come first
     TextureLevel& l = impl->levels[level];
     uint32_t x = 0, y = 0;
     if (rect) {
@@ -298,6 +313,11 @@ HRESULT CreateTextureObject(uint32_t width, uint32_t height, uint32_t levels, D3
 
 Device::~Device() {
     if (impl) {
+        if (impl->queue) {
+            RasterDiscard(*impl->queue);
+            if (impl->backBuffer) impl->backBuffer->impl->queue = nullptr;
+            delete impl->queue;
+        }
         if (impl->texture) impl->texture->Release();
         if (impl->stream) impl->stream->Release();
         if (impl->backBuffer) impl->backBuffer->Release();
@@ -319,6 +339,7 @@ HRESULT Device::EndScene() {
 
 HRESULT Device::Present(const RECT* /*source*/, const RECT* /*dest*/, os::Window* destWindow,
                         const void* /*dirtyRegion*/) {
+    RasterFlush(*impl->queue);
     os::Window* window = destWindow ? destWindow : impl->window;
     const Surface::Impl* s = impl->backBuffer->impl;
     if (window)
@@ -389,6 +410,7 @@ HRESULT Device::Clear(uint32_t rectCount, const RECT* rects, uint32_t flags, uin
     if ((flags & D3DCLEAR_ZBUFFER) && (impl->depth.empty() || !(z >= 0.0f && z <= 1.0f)))
         return D3DERR_INVALIDCALL;
     if (rectCount != 0 && !rects) return D3DERR_INVALIDCALL;
+    RasterFlush(*impl->queue);
     Surface::Impl* s = impl->backBuffer->impl;
     const D3DVIEWPORT8& v = impl->viewport;
     uint16_t c = To565(colour);
@@ -455,6 +477,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, uint32_t startVertex,
     target.colourPitch = s->width;
     target.depth = impl->depth.empty() ? nullptr : impl->depth.data();
     target.depthPitch = s->width;
+    target.height = s->height;
     target.viewport = impl->viewport;
 
     const uint32_t* st = impl->states;
@@ -468,18 +491,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, uint32_t startVertex,
     state.alphaBlend = st[D3DRS_ALPHABLENDENABLE] != 0;
     state.lighting = st[D3DRS_LIGHTING] != 0;
 
-    RasterTexture texture;
-    const RasterTexture* tex = nullptr;
-    if (impl->texture && (impl->fvf & D3DFVF_TEX1)) {
-        const Texture::Impl* t = impl->texture->impl;
-        texture.texels565 = t->texels565.data();
-        texture.level0 = t->levels[0].bits.data();
-        texture.format = t->format;
-        texture.width = t->levels[0].width;
-        texture.height = t->levels[0].height;
-        texture.pitch = t->levels[0].pitch;
-        tex = &texture;
-    }
+    Texture* texture = (impl->fvf & D3DFVF_TEX1) ? impl->texture : nullptr;
 
     RasterInput input;
     input.vertices = vb->data.data() + size_t{startVertex} * impl->stride;
@@ -487,7 +499,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, uint32_t startVertex,
     input.fvf = impl->fvf;
     input.triangles = primitiveCount;
     input.transform = Multiply(Multiply(impl->world, impl->view), impl->projection);
-    RasterDraw(target, state, tex, input);
+    RasterEnqueue(*impl->queue, target, state, texture, input);
     return D3D_OK;
 }
 

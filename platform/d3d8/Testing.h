@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+namespace d3d8 {
+class Device;
+}
+
 namespace d3d8::testing {
 
 enum Failure : uint32_t {
@@ -22,5 +26,12 @@ void ForceFailure(uint32_t mask);
 // Threads that rasterise a draw (0: one per core, at most 8). The picture
 // never depends on this; it only changes the speed.
 void SetRasterThreads(int count);
+
+// With false, every pixel takes the rasterizer's general per-pixel path
+// instead of its eight-pixel spans; the picture must be the same.
+void SetFastSpans(bool enabled);
+
+// The stored 16-bit depth at a pixel (0xFFFF = 1.0), or 0 outside the buffer.
+uint16_t DepthAt(Device* device, uint32_t x, uint32_t y);
 
 }  // namespace d3d8::testing

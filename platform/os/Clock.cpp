@@ -24,7 +24,7 @@ struct Sleeper {
     bool woken;
 };
 
-struct {
+struct ClockState {
     std::mutex lock;
     std::condition_variable changed;
     std::chrono::steady_clock::time_point realStart = std::chrono::steady_clock::now();
@@ -38,7 +38,9 @@ struct {
     uint64_t nextOrder = 0;
     int32_t followersAlive = 0;
     int32_t followersRunning = 0;  // alive and not inside a wait
-} state;
+};
+// Never destroyed: a thread still waiting at exit must not find it gone.
+ClockState& state = *new ClockState;
 
 thread_local bool tFollower = false;
 

@@ -16,9 +16,10 @@ struct EventObject {
     int32_t handles = 0;
 };
 
-struct {
+struct Registry {
     std::map<std::string, std::shared_ptr<EventObject>> named;  // guarded by the wait lock
-} state;
+};
+Registry& state = *new Registry;  // never destroyed, like the clock
 
 }  // namespace
 

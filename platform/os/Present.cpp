@@ -20,12 +20,8 @@ bool IntegerScaling() {
     return value && *value && std::strcmp(value, "0") != 0;
 }
 
-bool EnsureRenderer(Window* w, int32_t width, int32_t height) {
-    if (!w->renderer) {
-        w->renderer = SDL_CreateRenderer(w->sdl, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-        if (!w->renderer) w->renderer = SDL_CreateRenderer(w->sdl, -1, SDL_RENDERER_SOFTWARE);
-        if (!w->renderer) return false;
-    }
+bool EnsureTexture(Window* w, int32_t width, int32_t height) {
+    if (!detail::EnsureRenderer(w)) return false;
     if (!w->texture || w->textureWidth != width || w->textureHeight != height) {
         if (w->texture) SDL_DestroyTexture(w->texture);
         w->texture = SDL_CreateTexture(w->renderer, SDL_PIXELFORMAT_RGB565,
@@ -56,7 +52,7 @@ SDL_Rect Fit(int32_t outW, int32_t outH, int32_t width, int32_t height, bool int
 
 void ShowOnScreen(Window* w, const uint16_t* pixels, int32_t width, int32_t height,
                   int32_t pitchBytes) {
-    if (!EnsureRenderer(w, width, height)) return;
+    if (!EnsureTexture(w, width, height)) return;
     SDL_UpdateTexture(w->texture, nullptr, pixels, pitchBytes);
     int32_t outW = 0, outH = 0;
     SDL_GetRendererOutputSize(w->renderer, &outW, &outH);
@@ -79,6 +75,16 @@ void ShowOnScreen(Window* w, const uint16_t* pixels, int32_t width, int32_t heig
 }
 
 }  // namespace
+
+namespace detail {
+bool EnsureRenderer(Window* w) {
+    if (!w->renderer && w->sdl) {
+        w->renderer = SDL_CreateRenderer(w->sdl, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+        if (!w->renderer) w->renderer = SDL_CreateRenderer(w->sdl, -1, SDL_RENDERER_SOFTWARE);
+    }
+    return w->renderer != nullptr;
+}
+}  // namespace detail
 
 void PresentToWindow(Window* window, const uint16_t* pixels, int32_t width, int32_t height,
                      int32_t pitchBytes) {

@@ -279,6 +279,9 @@ Window* CreateWindowEx(uint32_t exStyle, const char* className, const char* titl
                                   SDL_WINDOW_HIDDEN);
         if (!w->sdl) return nullptr;
         SDL_SetWindowData(w->sdl, "os", w.get());
+        // The renderer now: making it later may remake the window, which
+        // would lose a full-screen placement made meanwhile.
+        detail::EnsureRenderer(w.get());
     }
     std::lock_guard<std::mutex> guard(state.lock);
     state.windows.push_back(std::move(w));
@@ -499,8 +502,22 @@ bool DisplayAvailable() { return EnsureVideo(); }
 void SetFullscreen(Window* window, bool fullscreen) {
     if (!Usable(window) || window->fullscreen == fullscreen) return;
     window->fullscreen = fullscreen;
-    if (window->sdl)
-        SDL_SetWindowFullscreen(window->sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (window->sdl) {
+        // Cover the screen ourselves as well: without a window manager the
+        // full-screen request alone moves nothing.
+        if (fullscreen) {
+            SDL_Rect bounds{};
+            if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window->sdl)), &bounds) == 0) {
+                SDL_SetWindowSize(window->sdl, bounds.w, bounds.h);
+                SDL_SetWindowPosition(window->sdl, bounds.x, bounds.y);
+            }
+            SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        } else {
+            SDL_SetWindowFullscreen(window->sdl, 0);
+            SDL_SetWindowSize(window->sdl, std::max(window->width, 1), std::max(window->height, 1));
+            SDL_SetWindowPosition(window->sdl, window->x, window->y);
+        }
+    }
     detail::UpdateCursor();
 }
 

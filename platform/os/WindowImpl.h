@@ -49,5 +49,7 @@ namespace os::detail {
 // Frames of offscreen windows go here (empty: dropped).
 void SendToFrameSink(const uint16_t* pixels, int32_t width, int32_t height, int32_t pitchBytes);
 void UpdateCursor();
+// The window's renderer (vsync where the driver offers it); false when none.
+bool EnsureRenderer(Window* window);
 
 }  // namespace os::detail

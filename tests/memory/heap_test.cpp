@@ -394,6 +394,25 @@ TEST_F(Heap, TopOutsideTheHeapIsReportedAndAllocationGoesOn) {
     EXPECT_EQ(FreeList(), (Blocks{{8, 8}}));
 }
 
+// Head at end with top beyond it: nothing may be read or written past end
+// (the sanitizer build checks).
+TEST_F(Heap, CorruptTopNeverLeadsPastEnd) {
+    Init();
+    uint8_t* base = heap::Base();
+    uint8_t* end = base + heap::Size();
+    engine->MemRelease(end);
+    heap::DebugSetTop(static_cast<uint8_t*>(Shifted(end, 8)));
+    engine->MemFree(end - 4, 4);
+    engine->MemFree(end - 4, 8);  // would run past end
+    EXPECT_EQ(engine->MemAlloc(4), nullptr);
+    EXPECT_EQ(TakeMessages(), (std::vector<std::string>{
+                                  "Invalid Pointer to deallocate", "Invalid Pointer to deallocate",
+                                  "Memory assertion error, Heap corrupted",
+                                  "Error Assertion Heap corrupted"}));
+    EXPECT_NE(heap::Check(), "");
+    EXPECT_TRUE(heap::FreeList().empty());
+}
+
 TEST_F(Heap, CorruptFreeListIsReportedAndNothingChanges) {
     struct Case {
         const char* name;

@@ -3,10 +3,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "platform/os/Clock.h"
 #include "platform/os/Event.h"
+#include "platform/os/SystemTime.h"
 #include "platform/os/Thread.h"
 
 namespace {
@@ -133,6 +135,39 @@ TEST(VirtualClock, FollowersRunInLockstepWithTheDriver) {
     EXPECT_EQ(os::RunningThreads(), 0);
     os::CloseHandle(f.go);
     os::CloseHandle(f.back);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VirtualClock, SystemTimeStartsAtAFixedUtcMoment) {
+    clk::UseVirtual();
+    os::SystemTime t{};
+    os::GetSystemTime(&t);
+    EXPECT_EQ(t.year, 2000);
+    EXPECT_EQ(t.month, 1);
+    EXPECT_EQ(t.day, 1);
+    EXPECT_EQ(t.dayOfWeek, 6);  // a Saturday
+    EXPECT_EQ(t.hour + t.minute + t.second + t.milliseconds, 0);
+    clk::Advance(3600 * 1000 + 61 * 1000 + 7);
+    os::GetSystemTime(&t);
+    EXPECT_EQ(t.hour, 1);
+    EXPECT_EQ(t.minute, 1);
+    EXPECT_EQ(t.second, 1);
+    EXPECT_EQ(t.milliseconds, 7);
+}
+
+TEST(RealClock, SystemTimeIsTodayInUtc) {
+    os::SystemTime t{};
+    os::GetSystemTime(&t);
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    EXPECT_EQ(t.year, utc.tm_year + 1900);
+    EXPECT_EQ(t.month, utc.tm_mon + 1);
+    EXPECT_LT(t.second, 60);
+    EXPECT_LT(t.milliseconds, 1000);
 }
 
 }  // namespace
