@@ -14,6 +14,7 @@
 
 #include "engine/IEngine.h"
 #include "engine/debug/Debug.h"
+#include "platform/os/Clock.h"
 #include "platform/os/Library.h"
 #include "platform/os/SystemTime.h"
 
@@ -160,6 +161,18 @@ TEST_F(DebugTest, CloseEndsTheViewerAndNothingIsSentAfterwards) {
     EXPECT_EQ(debug::PendingCount(), 0);
     EXPECT_EQ(Sent(), before);
     engine->DebugClose();
+}
+
+TEST_F(DebugTest, CountFrameFollowsTheSystemTimeOnTheVirtualClock) {
+    os::clock::UseVirtual(60, 1);  // system time starts at 00:00:00.000
+    engine->DebugOpen();
+    // 60 frames in second 0, then 60 in second 1, then two in second 2.
+    for (int frame = 0; frame < 122; ++frame) {
+        engine->CountFrame();
+        os::clock::OnFramePresented();
+    }
+    engine->DebugFlush();
+    EXPECT_EQ(Sent().back(), "Frames/sec:59");  // one less than the 60 calls of second 1
 }
 
 TEST(CountFrameTest, ReadsTheUtcSecondsOfTheSystemTime) {

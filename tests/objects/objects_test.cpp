@@ -1,6 +1,7 @@
 // Object records: the box, .3do loading and its checks, clones, freeing.
 #include <cstdio>
 #include <fstream>
+#include <filesystem>
 #include <functional>
 
 #include <unistd.h>
@@ -284,6 +285,21 @@ TEST_F(ObjectsTest, DamagedFilesAreRefusedAndReportedOnce) {
     ASSERT_NE(single, nullptr);
     EXPECT_EQ(single->totalSize, 88);
     render3d::FreeObject(recorder.get(), single);
+}
+
+TEST_F(ObjectsTest, EveryGeneratedObjectFileLoads) {
+    const char* data = std::getenv("TESSARY_DATA");
+    if (!data || !std::filesystem::is_directory(data)) GTEST_SKIP() << "no data directory";
+    int loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(data)) {
+        if (entry.path().extension() != ".3do") continue;
+        Object3D* object = engine->LoadObject(entry.path().c_str());
+        EXPECT_NE(object, nullptr) << entry.path();
+        engine->FreeObject(object);
+        ++loaded;
+    }
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    if (loaded == 0) GTEST_SKIP() << "no .3do files generated yet";
 }
 
 TEST_F(ObjectsTest, ObjectOperationsIgnoreNull) {
