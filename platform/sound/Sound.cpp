@@ -48,9 +48,9 @@ struct State {
     uint32_t bufferFrames = 0;
     bool running = false;
     uint64_t frames = 0;  // output frames rendered so far
-    // Clock-driven output: frame = baseFrame + elapsed since baseNanos.
+    // Clock-driven output: frame = baseFrame + clock samples since baseClock.
     uint64_t baseFrame = 0;
-    uint64_t baseNanos = 0;
+    uint64_t baseClock = 0;
     // Device output: when the last buffer was asked for, and from which frame.
     uint64_t callbackNanos = 0;
     uint64_t callbackFrame = 0;
@@ -84,9 +84,11 @@ void Note(const char* call) {
 uint64_t Nanos() { return gNanos ? gNanos() : os::clock::NowNanos(); }
 
 uint64_t FramesAt(uint64_t nanos) {
-    // 128-bit free: nanos below 2^64 / 44100 (over 13 years).
     return nanos / 1000000000u * kOutputRate + (nanos % 1000000000u) * kOutputRate / 1000000000u;
 }
+
+// The clock's present in whole 44100 Hz samples: exact in virtual mode.
+uint64_t ClockFrames() { return gNanos ? FramesAt(gNanos()) : os::clock::NowSamples(); }
 
 Music* Find(State& s, uint32_t handle) {
     if (handle == 0 || handle > s.musics.size()) return nullptr;
@@ -151,9 +153,7 @@ void Render(State& s, int16_t* out, uint32_t count) {
 // Clock-driven output: render up to the present.
 void CatchUp(State& s) {
     if (s.output != Output::Clock || !s.running) return;
-    const uint64_t now = std::max(Nanos(), s.baseNanos);
-    // Whole clock samples, so virtual time maps to frames exactly.
-    const uint64_t target = s.baseFrame + FramesAt(now) - FramesAt(s.baseNanos);
+    const uint64_t target = s.baseFrame + std::max(ClockFrames(), s.baseClock) - s.baseClock;
     while (s.frames < target) {
         const uint64_t left = target - s.frames;
         Render(s, nullptr, static_cast<uint32_t>(std::min<uint64_t>(left, 1u << 16)));
@@ -265,8 +265,8 @@ bool Init(int32_t device, uint32_t frequency, uint32_t, os::Window*) {
     std::lock_guard<std::mutex> lock(s.mutex);
     s.output = Output::Clock;
     s.bufferFrames = 0;
-    s.baseNanos = Nanos();
-    s.baseFrame = FramesAt(s.baseNanos);
+    s.baseClock = ClockFrames();
+    s.baseFrame = s.baseClock;
     s.frames = s.baseFrame;
     return true;
 }
@@ -278,7 +278,7 @@ bool Start() {
     if (s.output == Output::None) return false;
     if (!s.running && s.output == Output::Clock) {
         s.baseFrame = s.frames;
-        s.baseNanos = Nanos();
+        s.baseClock = ClockFrames();
     }
     s.running = true;
     return true;

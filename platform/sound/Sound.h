@@ -67,7 +67,8 @@ void Update();
 // frames, the first of which is frame `firstFrame` of the output (counted at
 // 44100 Hz from the clock's start in clock-driven mode). Called on the thread
 // that renders: the audio thread with a device, else the caller of
-// ChannelGetPosition or Update. Null unregisters.
+// ChannelGetPosition or Update, with the output's lock held: it must not call
+// back into sound. Null unregisters.
 using FrameConsumer = void (*)(const int16_t* frames, uint32_t count, uint64_t firstFrame, void* user);
 void SetFrameConsumer(FrameConsumer consumer, void* user);
 

@@ -59,7 +59,8 @@ public:
 
     Status QueryInterface(const Guid* iid, void** out) override {
         Record("QueryInterface", {Ptr(iid), Ptr(out)});
-        if (out) *out = this; return kStatusOk;
+        if (out) *out = this;
+        return kStatusOk;
     }
     int32_t AddRef() override {
         Record("AddRef", {});
@@ -90,7 +91,8 @@ public:
     }
     int32_t CreateScreen() override {
         Record("CreateScreen", {});
-        screens.emplace_back(640 * 480); return static_cast<int32_t>(screens.size());
+        screens.emplace_back(640 * 480);
+        return static_cast<int32_t>(screens.size());
     }
     uint16_t* GetScreen(int32_t key) override {
         Record("GetScreen", {Num(key)});
@@ -122,7 +124,8 @@ public:
     }
     void* MemAlloc(uint32_t size) override {
         Record("MemAlloc", {Num(size)});
-        blocks.push_back(std::make_unique<uint8_t[]>(size ? size : 1)); return blocks.back().get();
+        blocks.push_back(std::make_unique<uint8_t[]>(size ? size : 1));
+        return blocks.back().get();
     }
     void MemFree(void* block, uint32_t size) override {
         Record("MemFree", {Ptr(block), Num(size)});
@@ -145,7 +148,8 @@ public:
     }
     uint32_t Random() override {
         Record("Random", {});
-        randomState = randomState * 1103515245u + 12345u; return randomState >> 1;
+        randomState = randomState * 1103515245u + 12345u;
+        return randomState >> 1;
     }
     void GetSinCos(int32_t angle, int16_t* sineOut, int16_t* cosineOut) override {
         Record("GetSinCos", {Num(angle), Ptr(sineOut), Ptr(cosineOut)});
