@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "fuzz/FuzzSupport.h"
 
@@ -16,10 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return d;
     }();
     const std::string& name = fuzz::WriteScratch(data, size);
-    static uint8_t pixels[42000];
+    // LoadPcx writes bytes-per-line x rows pixels, as the header says: give it
+    // that much room, or skip the direct call for headers past 16 M pixels.
+    static std::vector<uint8_t> pixels(16u << 20);
     static uint8_t palette[768];
-    e->LoadPcx(name.c_str(), pixels, palette);
-    e->PaletteTo16(palette);
+    if (size >= 128) {
+        const uint32_t perLine = data[66] | (data[67] << 8);
+        const uint32_t rows = (data[10] | (data[11] << 8)) + 1u;
+        if (uint64_t{perLine} * rows <= pixels.size()) {
+            e->LoadPcx(name.c_str(), pixels.data(), palette);
+            e->PaletteTo16(palette);
+        }
+    }
 
     // InitFont reads data\font.pcx and keeps its buffers: cut the heap back.
     std::filesystem::copy_file(name, dir / "data" / "font.pcx",

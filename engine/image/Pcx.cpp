@@ -27,6 +27,10 @@ struct FontState {
 };
 FontState font;
 
+// Room in the pixel destination of the LoadPcx under way: callers of LoadPcx
+// give none, but InitFont knows its index image holds kFontPixels.
+uint32_t loadPixelRoom = 0xFFFFFFFFu;
+
 constexpr int32_t kFontRow = 1500;
 constexpr int32_t kFontPixels = 42000;
 constexpr int32_t kGlyphStep = 24;    // columns between two glyphs in the font image
@@ -36,10 +40,12 @@ constexpr int32_t kLastGlyph = (kFontRow - 23) / kGlyphStep;
 
 }  // namespace
 
-bool DecodePcx(const uint8_t* data, uint32_t size, uint8_t* pixels, uint8_t* palette) {
+bool DecodePcx(const uint8_t* data, uint32_t size, uint8_t* pixels, uint8_t* palette,
+               uint32_t pixelRoom) {
     if (size < kPcxHeaderSize) return false;
     if (data[0] != 10 || data[1] != 5 || data[65] != 1) return false;
     const uint32_t count = uint32_t{Read16(data + 66)} * (uint32_t{Read16(data + 10)} + 1);
+    if (count > pixelRoom) return false;
 
     uint32_t at = kPcxHeaderSize;
     uint32_t written = 0;
@@ -84,7 +90,7 @@ void Engine::LoadPcx(const char* name, uint8_t* pixels, uint8_t* palette) {
     uint8_t header[image::kPcxHeaderSize];
     MemCopy(buffer, header, sizeof header);
     if (header[0] != 10 || header[1] != 5 || header[65] != 1) return;
-    image::DecodePcx(buffer, size, pixels, palette);
+    image::DecodePcx(buffer, size, pixels, palette, image::loadPixelRoom);
 }
 
 void Engine::Reserved46() {}
@@ -114,7 +120,10 @@ void Engine::InitFont() {
         font.image = nullptr;  // the heap has said why; DrawChar then draws nothing
         return;
     }
+    // A font file with more pixels than the index image holds is refused.
+    image::loadPixelRoom = image::kFontPixels;
     LoadPcx("data\\font.pcx", font.indices, font.palette);
+    image::loadPixelRoom = 0xFFFFFFFFu;
     PaletteTo16(font.palette);
     IndexedTo16(font.indices, reinterpret_cast<const uint16_t*>(font.palette), font.image,
                 image::kFontPixels);

@@ -14,7 +14,9 @@ constexpr uint32_t kPaletteBytes = 768;
 // and writes nothing when the header is incomplete or not a 256-colour
 // single-plane version-5 PCX. Never reads at or past data + size: decoding
 // stops early when the data runs out, and the palette is left as it was when
-// no marker with 768 bytes after it follows the pixel data.
-bool DecodePcx(const uint8_t* data, uint32_t size, uint8_t* pixels, uint8_t* palette);
+// no marker with 768 bytes after it follows the pixel data. At most
+// pixelRoom pixels are written; an image with more pixels is refused whole.
+bool DecodePcx(const uint8_t* data, uint32_t size, uint8_t* pixels, uint8_t* palette,
+               uint32_t pixelRoom = 0xFFFFFFFFu);
 
 }  // namespace image

@@ -166,6 +166,24 @@ TEST_F(FontTest, GlyphsAreCopiedWholeFromTheFontImage) {
     expectGlyph('A', 0, 0);
 }
 
+TEST_F(FontTest, AFontFileTooLargeForTheIndexImageIsRefused) {
+    // 1500 x 100 pixels: 150000 indices for a 42000-byte index image.
+    Bytes pixels(size_t(kFontWidth) * 100, 7);
+    ASSERT_TRUE(WriteFile(dir + "/data/font.pcx", EncodePcx(kFontWidth, 100, pixels, FontPalette8())));
+    // InitFont's three blocks come from the front of a freed, marked area.
+    constexpr uint32_t kArea = 300000, kFontBlocks = 42000 + 768 + 84000;
+    auto* area = static_cast<uint8_t*>(engine->MemAlloc(kArea));
+    engine->MemFill(area, 0x5A, kArea);
+    engine->MemFree(area, kArea);
+    engine->InitFont();
+    for (uint32_t i = kFontBlocks; i < kArea; ++i)
+        ASSERT_EQ(area[i], 0x5A) << "written past the font's blocks at " << i;
+    // A font file that fits still loads after the refusal: the limit was InitFont's only.
+    Bytes out(size_t(kFontWidth) * 100, 0xAB), palette(768);
+    engine->LoadPcx("data\\font.pcx", out.data(), palette.data());
+    EXPECT_EQ(out.back(), 7);
+}
+
 TEST_F(FontTest, StringsOverlapFiveColumnsAndStartAtTheTopLeft) {
     engine->InitFont();
     constexpr int kW = 320;

@@ -53,11 +53,14 @@ public:
     std::function<void()> beforeMessages;
     // Vertices given to objects loaded from a file of this base name.
     std::map<std::string, std::vector<Vertex>> vertexData;
+    // The engine whose tick thread runs the callbacks instead of Tick().
+    IEngine* realTicker = nullptr;
     // A run that never ends is cut off by answering 2 after this many calls.
     int64_t messageLimit = 2'000'000;
 
     // Runs the registered tick callback n times if the ticker runs unpaused.
     void Tick(int n = 1) {
+        if (realTicker) return;
         for (int i = 0; i < n; ++i)
             if (tickerRunning && !tickerPaused && tickCallback) tickCallback();
     }
@@ -261,6 +264,7 @@ public:
 
     void StartTicker(TickCallback callback) override {
         calls.push_back("StartTicker");
+        if (realTicker) realTicker->StartTicker(callback);
         if (tickerRunning) return;
         tickCallback = callback;
         tickerPaused = false;
@@ -268,10 +272,12 @@ public:
     }
     void StopTicker() override {
         calls.push_back("StopTicker");
+        if (realTicker) realTicker->StopTicker();
         tickerRunning = false;
     }
     void ToggleTicker() override {
         calls.push_back("ToggleTicker");
+        if (realTicker) realTicker->ToggleTicker();
         tickerPaused = !tickerPaused;
     }
 

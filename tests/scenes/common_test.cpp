@@ -66,6 +66,11 @@ TEST_P(EveryScene, FreeReleasesEverythingTheLoadMade) {
     EXPECT_GT(textures, 0u);
     c.scene->run();
     EXPECT_GT(fake.shown.size(), 10u);
+    if (c.scene != &demo::kOpening) {
+        // Escape came at a frame's first check: nothing after it but the ticker's stop.
+        const auto escape = std::find(fake.calls.rbegin(), fake.calls.rend(), "ProcessMessages");
+        EXPECT_EQ(escape - fake.calls.rbegin(), c.ticks ? 1 : 0);
+    }
     c.scene->free();
     ExpectAllFreed();
     EXPECT_FALSE(fake.tickerRunning);

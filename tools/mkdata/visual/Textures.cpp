@@ -218,12 +218,12 @@ bool TextPanel(Image& out, const std::vector<Line>& lines, Rgb top, Rgb bottom, 
 bool Opening(std::vector<NamedTexture>& out) {
     const Rgb cyan = Hex(0x30C8FF), pink = Hex(0xFF3C9E), violet = Hex(0x9A5CFF), amber = Hex(0xFFA030),
               green = Hex(0x40FFB0);
-    struct Spec {
+    struct TextureJob {
         std::vector<Line> lines;
         Rgb top, bottom, light;
     };
     const Look small = Plain(Hex(0xD8E4FF), cyan, 8);
-    const std::vector<Spec> specs = {
+    const std::vector<TextureJob> jobs = {
         {{{"THE *ZORNA* GROUP", Font("DejaVuSans-Bold.ttf", 58), Plain(Hex(0xFFE890), amber, 10), 0.5f},
           {"PRESENTS", Font("DejaVuSans-Bold.ttf", 150), Chrome(cyan, 5, cyan, 18), 0.2f}},
          Hex(0x040A24), Hex(0x14062C), cyan},
@@ -243,9 +243,9 @@ bool Opening(std::vector<NamedTexture>& out) {
           {"...and enjoy the show", Font("DejaVuSerif-BoldItalic.ttf", 64), Plain(Hex(0xE0FFF0), green, 8), 0}},
          Hex(0x021810), Hex(0x06201E), green},
     };
-    for (size_t i = 0; i < specs.size(); ++i) {
+    for (size_t i = 0; i < jobs.size(); ++i) {
         NamedTexture t{"textos" + std::to_string(i + 1) + ".jpg", {}, true};
-        if (!TextPanel(t.image, specs[i].lines, specs[i].top, specs[i].bottom, specs[i].light, 1000u + uint32_t(i)))
+        if (!TextPanel(t.image, jobs[i].lines, jobs[i].top, jobs[i].bottom, jobs[i].light, 1000u + uint32_t(i)))
             return false;
         out.push_back(std::move(t));
     }
